@@ -1,20 +1,22 @@
 #include "child_process.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+
 namespace tarnwick::testing {
 
 namespace {
 
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+double Seconds(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
 double Monotonic() {
@@ -39,8 +41,10 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
   pid_t pid = fork();
   if (pid == 0) {
     for (const auto& [name, value] : options.environment) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
     }
     dup2(options.inputFd >= 0 ? options.inputFd : in[0], 0);
     dup2(out[1], 1);
@@ -85,8 +89,10 @@ ChildResult RunChild(const std::vector<std::string>& argv, const ChildOptions& o
   while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   result.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status)) result.exitStatus = 128 + WTERMSIG(status);
+  if (WIFEXITED(status))
+    result.exitStatus = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.exitStatus = 128 + WTERMSIG(status);
   return result;
 }
 
