@@ -113,7 +113,7 @@ int PumpInput(int handle) {
     if (slot->monitor != nullptr) {
       slot->monitor(0, static_cast<int>(count), reinterpret_cast<const char*>(buffer));
     }
-    if (count < want) return 0;
+    if (count < want) return Lookup(handle) != nullptr ? 0 : EBADF;
   }
 }
 
