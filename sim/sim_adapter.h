@@ -69,7 +69,7 @@ enum class SimMode { kCommand, kData };
 
 // The 13 characters in front of the version text of the ATI? reply.
 inline constexpr std::string_view kSimVersionPrefix = "BT-RS232 ver ";
-// Longest command line (after "AT", without the carriage return) the adapter takes.
+// Longest command line (without its carriage return) the adapter takes.
 inline constexpr std::size_t kSimLineMax = 40;
 inline constexpr std::string_view kSimZeroAddress = "000000000000";
 
@@ -171,20 +171,20 @@ class SimAdapter {
   void ReceiveFromLine(unsigned char byte, bool garbled);
   void ReceiveFromRadio(std::string_view bytes);
   void PowerCycle();
-  void DropLink(bool announce);
-  void LinkUp(SimAdapter& partner, bool announce);
 
   void HandleCommandByte(unsigned char byte, bool garbled);
   void HandleDataByte(unsigned char byte, bool garbled);
   void HandleLine();
   void Execute(const std::string& command);
   bool Knows(char letter) const;
-  std::string QueryValue(char letter) const;
+  bool QueryValue(char letter, std::string* value) const;
   bool ApplySetting(const std::string& command, SimAdapterConfig* next) const;
+  void Send(std::string_view bytes);  // to the PC unless silent
   void SendOk();
-  void SendText(std::string_view text);
-  void SendThenApply(std::string_view text, const SimAdapterConfig& next);
+  void AdoptAfterOk(const SimAdapterConfig& next);  // line characteristics once the OK is out
   void StartConnect();
+  void LinkUp(SimAdapter& partner);
+  void DropLink();
   void CheckEscape(uint64_t token);
 
   SimWorld& world_;
@@ -208,6 +208,7 @@ class SimAdapter {
   uint64_t escapeToken_ = 0;
 
   SimFaults faults_;
+  uint64_t faultsToken_ = 0;
   long faultBytes_ = 0;
   long faultOks_ = 0;
   long faultCommands_ = 0;

@@ -131,9 +131,9 @@ class SimWorld {
   void Schedule(int64_t atUs, std::function<void()> action);
   bool LinesMatch(const LineSettings& a, const LineSettings& b) const;
 
+  void HangUpNow();
+  void UnplugNow();
   void AdvanceTo(int64_t us);
-  void RunOne(int64_t us);
-  void Power(SimAdapter* adapter);
 
   std::vector<std::unique_ptr<SimAdapter>> adapters_;
   SimAdapter* plugged_ = nullptr;
@@ -149,6 +149,7 @@ class SimWorld {
   std::string pcInput_;  // arrived at the PC end, not read yet
   std::string pcSent_;
   std::multimap<int64_t, std::function<void()>> due_;
+  bool advancing_ = false;
 
   SimPortBackend* port_ = nullptr;
 };
