@@ -36,7 +36,13 @@
 // 1 two; the flow argument is accepted and ignored (no flow control). Baud codes:
 //   1: 300, 2: 600, 3: 1200, 4: 2400, 5: 4800, 7: 9600, 8: 19200, 9: 38400, 10: 57600,
 //   11: 115200, 12: 230400.
-// Calls on a handle that is not open return -1 (PortReadChar) or EBADF (the others).
+// Calls on a handle that is not open return -1 (PortReadChar, PortInputCount, PortBaudCode:
+// EBADF would read as a count or as the code of 38400) or EBADF (the others); PortRelease
+// then does nothing. A handle stays invalid after its close, even when its slot is reused.
+// PortOpen fails with -ENOENT for a missing device, -EBUSY when another program holds it,
+// -EINVAL for queue sizes outside 1..1048576 and -EMFILE when 16 ports are open.
+// After PortCancel every PortWaitFor on the handle ends at once (result 1) until it is closed,
+// so a cancel that comes just before a wait is not lost.
 #pragma once
 
 namespace tarnwick {
