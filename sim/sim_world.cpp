@@ -146,13 +146,14 @@ void SimWorld::AdvanceTo(int64_t us) {
   for (;;) {
     enum { kNone, kToAdapter, kToPc, kTimer } which = kNone;
     int64_t at = us + 1;
-    if (!pcToAdapter_.empty() && pcToAdapter_.front().endUs < at) {
-      at = pcToAdapter_.front().endUs;
-      which = kToAdapter;
-    }
+    // At equal times: first what reaches the PC, then what reaches the adapter, then timers.
     if (!adapterToPc_.empty() && adapterToPc_.front().endUs < at) {
       at = adapterToPc_.front().endUs;
       which = kToPc;
+    }
+    if (!pcToAdapter_.empty() && pcToAdapter_.front().endUs < at) {
+      at = pcToAdapter_.front().endUs;
+      which = kToAdapter;
     }
     if (!due_.empty() && due_.begin()->first < at) {
       at = due_.begin()->first;
