@@ -1,7 +1,8 @@
 #include "pairing_commands.h"
 
-#include <string>
 #include <strings.h>
+
+#include <string>
 
 #include "adapter_settings.h"
 #include "console_output.h"

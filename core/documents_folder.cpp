@@ -1,9 +1,10 @@
 #include "documents_folder.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "status_codes.h"
 

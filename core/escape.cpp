@@ -11,10 +11,10 @@ namespace {
 
 constexpr int kAttempts = 5;
 constexpr int kStepMs = 20;
-constexpr int kGuardSteps = 50;        // 1000 ms of silence before the first plus sign
-constexpr int kPlusSteps = 10;         // 200 ms after each plus sign
-constexpr int kAnswerSteps = 125;      // up to 2500 ms for the first answering character
-constexpr int kOkWaitLimit = 36;       // PortWaitFor limit for "OK\r\n" (about 2 s)
+constexpr int kGuardSteps = 50;    // 1000 ms of silence before the first plus sign
+constexpr int kPlusSteps = 10;     // 200 ms after each plus sign
+constexpr int kAnswerSteps = 125;  // up to 2500 ms for the first answering character
+constexpr int kOkWaitLimit = 36;   // PortWaitFor limit for "OK\r\n" (about 2 s)
 
 bool Aborted() { return LinkState.abortRequested != 0; }
 

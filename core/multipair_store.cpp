@@ -1,11 +1,12 @@
 #include "multipair_store.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "adapter_settings.h"
 #include "link_state.h"
@@ -166,15 +167,10 @@ constexpr int32_t kFileEnded = 1;
 int32_t ReadLabel(LineReader* reader, int row, int32_t* index) {
   char line[kLabelLineMax + 1];
   switch (reader->ReadLine(line, kLabelLineMax)) {
-    case LineReader::kEnd:
-      return kFileEnded;
-    case LineReader::kError:
-      return TraceLine("Error reading MultiPair.ini", LINK_ABORTED, 5);
-    case LineReader::kTooLong:
-      InvalidLine(row);
-      return LINK_ABORTED;
-    case LineReader::kLine:
-      break;
+    case LineReader::kEnd: return kFileEnded;
+    case LineReader::kError: return TraceLine("Error reading MultiPair.ini", LINK_ABORTED, 5);
+    case LineReader::kTooLong: InvalidLine(row); return LINK_ABORTED;
+    case LineReader::kLine: break;
   }
   int found = FindSettingValue(row, line);
   if (found < 0) return LINK_ABORTED;
@@ -186,31 +182,22 @@ int32_t ReadLabel(LineReader* reader, int row, int32_t* index) {
 int32_t ReadRecords(LineReader* reader) {
   MultiPairEntry scratch{};
   for (;;) {
-    MultiPairEntry* entry =
-        MultiPairList.count < MULTIPAIR_MAX ? &MultiPairList.entries[MultiPairList.count] : &scratch;
+    MultiPairEntry* entry = MultiPairList.count < MULTIPAIR_MAX
+                                ? &MultiPairList.entries[MultiPairList.count]
+                                : &scratch;
     *entry = MultiPairEntry{};
 
     switch (reader->ReadLine(entry->name, kMultiPairNameField - 1)) {
-      case LineReader::kEnd:
-        return LINK_OK;
-      case LineReader::kError:
-        return TraceLine("Error reading MultiPair.ini", LINK_ABORTED, 5);
-      case LineReader::kTooLong:
-        InvalidLine(ROW_N);
-        return LINK_ABORTED;
-      case LineReader::kLine:
-        break;
+      case LineReader::kEnd: return LINK_OK;
+      case LineReader::kError: return TraceLine("Error reading MultiPair.ini", LINK_ABORTED, 5);
+      case LineReader::kTooLong: InvalidLine(ROW_N); return LINK_ABORTED;
+      case LineReader::kLine: break;
     }
     switch (reader->ReadLine(entry->address, kMultiPairAddressField - 1)) {
-      case LineReader::kEnd:
-        return LINK_OK;
-      case LineReader::kError:
-        return TraceLine("Error reading MultiPair.ini", LINK_ABORTED, 5);
-      case LineReader::kTooLong:
-        InvalidLine(ROW_D);
-        return LINK_ABORTED;
-      case LineReader::kLine:
-        break;
+      case LineReader::kEnd: return LINK_OK;
+      case LineReader::kError: return TraceLine("Error reading MultiPair.ini", LINK_ABORTED, 5);
+      case LineReader::kTooLong: InvalidLine(ROW_D); return LINK_ABORTED;
+      case LineReader::kLine: break;
     }
     const struct {
       int row;

@@ -1,8 +1,9 @@
 #include "pairing.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstring>
-#include <strings.h>
 
 #include "adapter_settings.h"
 #include "command_exchange.h"
@@ -49,8 +50,7 @@ int32_t ReadAdapterAddress(int port, char* target) {
   int32_t status = DeviceCommand(port, ROW_B);
   if (status != LINK_OK) return status;
   if (ExtractHexAddress(target) != kAddressDigits) {
-    return TraceOut("Invalid: ", AdapterSettings[ROW_B].label, LinkState.reply, "", LINK_FAILED,
-                    0);
+    return TraceOut("Invalid: ", AdapterSettings[ROW_B].label, LinkState.reply, "", LINK_FAILED, 0);
   }
   return LINK_OK;
 }
@@ -59,8 +59,7 @@ int32_t ReadAdapterPin(int port) {
   int32_t status = DeviceCommand(port, ROW_P);
   if (status != LINK_OK) return status;
   if (std::strlen(LinkState.reply) > static_cast<std::size_t>(kPinReplyMax)) {
-    return TraceOut("Invalid: ", AdapterSettings[ROW_P].label, LinkState.reply, "", LINK_FAILED,
-                    0);
+    return TraceOut("Invalid: ", AdapterSettings[ROW_P].label, LinkState.reply, "", LINK_FAILED, 0);
   }
   ChooseSettingText(ROW_P, LinkState.reply);
   return LINK_OK;

@@ -16,9 +16,9 @@
 
 #include <cstdint>
 
-inline constexpr int kAddressField = 16;       // an address text field: 15 digits and a NUL
-inline constexpr int kAddressDigits = 12;      // a Bluetooth address
-inline constexpr int kPinReplyMax = 11;        // longest PIN reply taken into pinCommand
+inline constexpr int kAddressField = 16;   // an address text field: 15 digits and a NUL
+inline constexpr int kAddressDigits = 12;  // a Bluetooth address
+inline constexpr int kPinReplyMax = 11;    // longest PIN reply taken into pinCommand
 
 // The instruction texts of the pairing procedure and the lengths of their console frames.
 extern const char kAdapter1In[];

@@ -14,8 +14,8 @@ namespace {
 
 constexpr int kBaudCode19200 = 8;
 constexpr int kFlowArgument = 4;
-constexpr int kConnectLimit = 180;     // PortWaitFor limit for "CONNECT" (about 10 s)
-constexpr int kDisconnectLimit = 36;   // PortWaitFor limit for "DISCONNECT" (about 2 s)
+constexpr int kConnectLimit = 180;    // PortWaitFor limit for "CONNECT" (about 10 s)
+constexpr int kDisconnectLimit = 36;  // PortWaitFor limit for "DISCONNECT" (about 2 s)
 constexpr int kConnectSettleMs = 50;
 
 bool Aborted() { return LinkState.abortRequested != 0; }
@@ -38,7 +38,8 @@ int32_t OrderDisconnect(int port) {
 
 int32_t ConnectRemote(int port) {
   PortSetMonitor(port, PortTrafficEcho);
-  if (!IsSettingChosen(ROW_D)) return TraceLine("Must enter remote address", TRACE_REJECTED_INPUT, 0);
+  if (!IsSettingChosen(ROW_D))
+    return TraceLine("Must enter remote address", TRACE_REJECTED_INPUT, 0);
 
   int32_t status = ProgramDevice(port);
   if (status != LINK_OK) return status;

@@ -28,8 +28,8 @@ constexpr char kMasterAddress[] = "00126F000001";
 constexpr char kSlaveAddress[] = "00126F000002";
 
 SimAdapterConfig Master() {
-  return SimAdapterConfig{.role = SimRole::kMaster, .address = kMasterAddress,
-                          .remoteAddress = kSlaveAddress};
+  return SimAdapterConfig{
+      .role = SimRole::kMaster, .address = kMasterAddress, .remoteAddress = kSlaveAddress};
 }
 SimAdapterConfig Slave() { return SimAdapterConfig{.address = kSlaveAddress}; }
 
@@ -66,7 +66,9 @@ struct PlusRecorder {
 class AbortAtPump final : public FrontEnd {
  public:
   explicit AbortAtPump(long n) : n_(n) {}
-  void Output(const char* text, bool raw) override { if (!raw) lines.emplace_back(text); }
+  void Output(const char* text, bool raw) override {
+    if (!raw) lines.emplace_back(text);
+  }
   void PumpMessages() override {
     if (++pumps_ == n_) LinkState.abortRequested = 1;
   }
