@@ -52,6 +52,13 @@ ConsoleKeys::ConsoleKeys(int fd) : fd_(fd), terminal_(isatty(fd) == 1) {}
 
 ConsoleKeys::~ConsoleKeys() { EndKeyMode(); }
 
+void ConsoleKeys::Restart() {
+  EndKeyMode();
+  pending_.clear();
+  ended_ = false;
+  terminal_ = isatty(fd_) == 1;
+}
+
 void ConsoleKeys::BeginKeyMode() {
   if (!terminal_ || keyMode_) return;
   struct termios current;

@@ -27,6 +27,9 @@ class ConsoleKeys {
   ConsoleKeys& operator=(const ConsoleKeys&) = delete;
 
   bool IsTerminal() const { return terminal_; }
+  // Starts afresh: forgets buffered bytes and an end of input seen before, and looks again
+  // whether the input is a terminal.
+  void Restart();
   // Terminal only: unechoed, non-canonical, Enter as 13; the previous settings are kept for
   // EndKeyMode. Nothing for other input.
   void BeginKeyMode();

@@ -5,6 +5,7 @@
 
 ConsoleSession::ConsoleSession(int port)
     : signals_(port), prompts_(StandardInputKeys()), previousPrompts_(nullptr) {
+  StandardInputKeys().Restart();
   StandardInputKeys().BeginKeyMode();
   previousPrompts_ = SetOperatorPrompts(&prompts_);
 }
