@@ -6,6 +6,7 @@
 
 #include "adapter_settings.h"
 #include "console_output.h"
+#include "console_session.h"
 #include "multipair_store.h"
 #include "multipairing.h"
 #include "pairing.h"
@@ -59,7 +60,7 @@ int32_t Connect(const char* argument, int port) {
 
 }  // namespace
 
-bool RunPairingCommand(const char* word, const char* argument, int port, int32_t* result) {
+bool RunPairingOperation(const char* word, const char* argument, int port, int32_t* result) {
   if (word == nullptr) return false;
   if (strcasecmp(word, "pair") == 0) {
     *result = Report(PairAdapters(port), "Devices Paired");
@@ -73,4 +74,20 @@ bool RunPairingCommand(const char* word, const char* argument, int port, int32_t
     return false;
   }
   return true;
+}
+
+bool RunPairingCommand(const char* word, const char* argument, int port, int32_t* result) {
+  if (word == nullptr) return false;
+  for (const char* known : {"pair", "multipair", "connect", "disconnect"}) {
+    if (strcasecmp(word, known) != 0) continue;
+    int32_t status = LINK_OK;
+    {
+      ConsoleSession session(port);
+      RunPairingOperation(word, argument, port, &status);
+      status = ConsoleSession::Result(status);
+    }
+    *result = status;
+    return true;
+  }
+  return false;
 }

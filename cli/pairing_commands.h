@@ -16,6 +16,10 @@
 #include <cstdint>
 
 // Runs word (compared without regard to letter case) with its argument (may be nullptr) on
-// the open port, prints its result line when it succeeds and stores its result; false when
-// word names none of the four.
+// the open port within a console session (keys from standard input, the console's operator
+// prompts, Ctrl-C as abort), prints its result line when it succeeds and stores its result;
+// false when word names none of the four.
 bool RunPairingCommand(const char* word, const char* argument, int port, int32_t* result);
+
+// The same with the operator prompts installed at the time of the call (tests script them).
+bool RunPairingOperation(const char* word, const char* argument, int port, int32_t* result);
