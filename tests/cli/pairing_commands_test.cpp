@@ -154,9 +154,12 @@ TEST_F(PairingCommandsTest, ConnectWithAnUnreadableListEndsWithTheReadersStatus)
 }
 
 struct DisconnectCase {
+  const char* title;
   std::vector<const char*> options;
   SimAdapterConfig master;
 };
+
+void PrintTo(const DisconnectCase& c, std::ostream* os) { *os << c.title; }
 
 class DisconnectCommand : public ::testing::TestWithParam<DisconnectCase> {};
 
@@ -181,9 +184,13 @@ TEST_P(DisconnectCommand, UsesTheOptionsAsDataModeCharacteristics) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, DisconnectCommand,
-    ::testing::Values(DisconnectCase{{}, Master()}, DisconnectCase{{"-l38400"}, Master(38400)},
-                      DisconnectCase{{"-l115200", "-mEven"}, Master(115200, 2, 1)},
-                      DisconnectCase{{"-l2400", "-modd", "-kTWO"}, Master(2400, 1, 2)}));
+    ::testing::Values(
+        DisconnectCase{"no_options", {}, Master()},
+        DisconnectCase{"baud", {"-l38400"}, Master(38400)},
+        DisconnectCase{"baud_and_parity", {"-l115200", "-mEven"}, Master(115200, 2, 1)},
+        DisconnectCase{
+            "baud_parity_and_stop_bits", {"-l2400", "-modd", "-kTWO"}, Master(2400, 1, 2)}),
+    [](const ::testing::TestParamInfo<DisconnectCase>& param) { return param.param.title; });
 
 TEST_F(PairingCommandsTest, DisconnectAtTheWrongCharacteristicsPrintsNothing) {
   ASSERT_EQ(ParseOption("-l57600"), LINK_OK);  // the master runs at 19200

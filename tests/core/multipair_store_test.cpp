@@ -149,6 +149,8 @@ struct ReaderCase {
   const char* trace;  // a line the reader must have traced, or nullptr
 };
 
+void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.title; }
+
 class ReaderCases : public MultiPairStoreTest, public ::testing::WithParamInterface<ReaderCase> {};
 
 TEST_P(ReaderCases, ReadsAsExpected) {

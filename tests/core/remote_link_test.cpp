@@ -140,6 +140,8 @@ struct DisconnectCase {
   SimAdapterConfig master;
 };
 
+void PrintTo(const DisconnectCase& c, std::ostream* os) { *os << c.title; }
+
 class DisconnectCharacteristics : public ::testing::TestWithParam<DisconnectCase> {};
 
 TEST_P(DisconnectCharacteristics, EscapesAndDisconnectsAtTheDataModeCharacteristics) {
@@ -165,7 +167,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DisconnectCase{"defaults", -1, -1, -1, Master()},
                       DisconnectCase{"baud and even parity", 4, 2, -1, Master(115200, 2, 1)},
                       DisconnectCase{"two stop bits", -1, -1, 1, Master(19200, 0, 2)},
-                      DisconnectCase{"all three", 2, 1, 1, Master(38400, 1, 2)}));
+                      DisconnectCase{"all three", 2, 1, 1, Master(38400, 1, 2)}),
+    [](const ::testing::TestParamInfo<DisconnectCase>& param) {
+      std::string name = param.param.title;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
 
 TEST(DisconnectRemote, EscapeFailingEndsBeforeAnyDisconnectCommand) {
   CoreFixture f({Master(38400), Slave()});
