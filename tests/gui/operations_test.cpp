@@ -15,6 +15,8 @@
 #include "documents_sandbox.h"
 #include "link_state.h"
 #include "multipair_store.h"
+#include "multipairing.h"
+#include "pairing.h"
 
 namespace {
 
@@ -156,6 +158,31 @@ TEST(GuiOperations, BusyGuardAndAbort) {
   EXPECT_EQ(f.answers.Texts(), (QStringList{"Function Aborted", "Device query successful"}));
 }
 
+TEST(GuiOperations, EscAndTheCloseBoxAbortLikeTheAbortButton) {
+  struct Case {
+    const char* what;
+    std::function<void(CTarnwickDlg*)> request;
+  };
+  const Case cases[] = {
+      {"Esc", [](CTarnwickDlg* d) { QTest::keyClick(d, Qt::Key_Escape); }},
+      {"close box", [](CTarnwickDlg* d) { d->close(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DialogFixture f;
+    f.core.Adapter().SetFaults(Silent());
+    CTarnwickDlg* dialog = f.dialog.get();
+    QTimer::singleShot(0, dialog, [&c, dialog] { c.request(dialog); });
+    f.answers.Press(QMessageBox::Ok);
+    f.Click(IDC_GET_INFO);
+    EXPECT_EQ(f.answers.Texts(), QStringList{"Function Aborted"});
+    EXPECT_TRUE(f.dialog->isVisible());
+    // Idle, the same request closes the dialog.
+    c.request(dialog);
+    EXPECT_FALSE(f.dialog->isVisible());
+  }
+}
+
 TEST(GuiOperations, DebugTickedDuringAnOperationShowsDebugLinesFromThen) {
   DialogFixture f;
   f.core.Adapter().SetFaults(Silent());
@@ -170,6 +197,25 @@ TEST(GuiOperations, DebugTickedDuringAnOperationShowsDebugLinesFromThen) {
   EXPECT_EQ(LinkState.debugLevel, 10);
   EXPECT_EQ(f.answers.Texts(), QStringList{"Function Aborted"});
   EXPECT_TRUE(f.Status().startsWith("Connecting to device\n["));
+}
+
+TEST(GuiOperations, PairAndMultipairShowUnframedInstructionsAndClearTheChosenMarks) {
+  struct Case {
+    int button;
+    const char* instruction;
+  };
+  const Case cases[] = {{IDC_PAIR, kAdapter1In}, {IDC_MULTIPAIR, kMasterIn}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    DialogFixture f;
+    QTest::mouseClick(f.Radio(1029), Qt::LeftButton);  // Master
+    f.answers.Press(QMessageBox::Cancel).Press(QMessageBox::Ok);
+    f.Click(c.button);
+    EXPECT_EQ(f.answers.Texts(), (QStringList{c.instruction, "Function Aborted"}));
+    for (int row = 0; row < kSettingRows; ++row) EXPECT_FALSE(IsSettingChosen(row)) << row;
+    EXPECT_EQ(LinkState.abortRequested, 0);
+    EXPECT_TRUE(f.core.Commands().empty());
+  }
 }
 
 TEST(GuiOperations, PortThatCannotBeOpened) {
