@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "adapter_settings.h"
@@ -343,9 +344,20 @@ int32_t WriteMultiPairList() {
     Prompts().ShowMultiPairError();
     return STORE_NO_FOLDER;
   }
+  // A MultiPair.ini that is a symbolic link is replaced where it points, so the link stays.
+  std::string path = folder + "/" + kMultiPairFileName;
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* target = ::realpath(path.c_str(), nullptr);
+    if (target != nullptr) {
+      path = target;
+      std::free(target);
+      folder = path.substr(0, path.find_last_of('/'));
+      if (folder.empty()) folder = "/";
+    }
+  }
   std::string contents;
-  if (!ComposeFile(&contents) ||
-      !ReplaceFile(folder, folder + "/" + kMultiPairFileName, contents)) {
+  if (!ComposeFile(&contents) || !ReplaceFile(folder, path, contents)) {
     Prompts().ShowMultiPairError();
     return LINK_ABORTED;
   }

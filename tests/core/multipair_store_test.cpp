@@ -277,6 +277,20 @@ TEST_F(MultiPairStoreTest, AnEntryThatCannotBeWrittenLeavesTheOldFile) {
   EXPECT_EQ(prompts.errors, 4);
 }
 
+TEST_F(MultiPairStoreTest, ALinkedFileIsReplacedWhereItPoints) {
+  const std::string elsewhere = sandbox.Root() + "/synced";
+  std::filesystem::create_directories(elsewhere);
+  std::filesystem::create_directories(sandbox.Documents());
+  std::ofstream(elsewhere + "/pairs.ini") << "";
+  std::filesystem::create_symlink(elsewhere + "/pairs.ini", sandbox.FilePath());
+
+  SetEntry(0, "Slave01", "00126F00AB34", 0, 0, 0);
+  MultiPairList.count = 1;
+  ASSERT_EQ(WriteMultiPairList(), LINK_OK);
+  EXPECT_TRUE(std::filesystem::is_symlink(sandbox.FilePath()));
+  EXPECT_EQ(sandbox.ReadFile().value_or("<none>"), Record("Slave01", "00126F00AB34"));
+}
+
 // Holds a lock on MultiPair.ini the way another program would (its own open file).
 class ForeignLock {
  public:
