@@ -25,10 +25,14 @@ namespace {
 constexpr int kOwnFailure = 125;  // run mode: TarnwickSim itself could not set up
 
 int signalPipe[2] = {-1, -1};
+constexpr unsigned char kFromTerminal = 0x80;  // added to the signal number in the pipe
 
-void OnSignal(int sig) {
+// Writes the signal number to the pipe, marked when the terminal sent it: a terminal signals
+// its whole foreground process group, so the child has it already and must not get it twice.
+void OnSignal(int sig, siginfo_t* info, void*) {
   const int saved = errno;
-  const unsigned char byte = static_cast<unsigned char>(sig);
+  unsigned char byte = static_cast<unsigned char>(sig);
+  if (info != nullptr && info->si_code == SI_KERNEL) byte |= kFromTerminal;
   ssize_t ignored = write(signalPipe[1], &byte, 1);
   (void)ignored;
   errno = saved;
@@ -40,9 +44,9 @@ class SignalRoute {
   SignalRoute() {
     if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     struct sigaction action {};
-    action.sa_handler = OnSignal;
+    action.sa_sigaction = OnSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = SA_RESTART | SA_SIGINFO;
     for (std::size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &action, &saved_[i]);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -62,7 +66,7 @@ class SignalRoute {
   SignalRoute& operator=(const SignalRoute&) = delete;
   bool Ok() const { return ok_; }
   int Fd() const { return signalPipe[0]; }
-  // The signals that arrived since the last call.
+  // The signals that arrived since the last call (with kFromTerminal for a terminal's).
   std::vector<int> Take() {
     std::vector<int> signals;
     unsigned char buffer[64];
@@ -295,10 +299,12 @@ int Session::Run() {
       break;
     }
     if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
-      for (int sig : signals.Take()) {
+      for (int taken : signals.Take()) {
+        const int sig = taken & ~kFromTerminal;
         if (sig == SIGCHLD) continue;
         if (run_ && child_ > 0) {
-          kill(child_, sig);  // the child decides; the session ends with it
+          // The child decides; the session ends with it.
+          if ((taken & kFromTerminal) == 0) kill(child_, sig);
         } else {
           stop = true;
         }

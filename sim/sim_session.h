@@ -10,8 +10,8 @@
 //
 //   Run mode (COMn -- COMMAND...): a private config folder maps comN to the pty; the command
 //   runs as a child with XDG_CONFIG_HOME pointing there and TarnwickSim's own standard input,
-//   output and error, untouched. SIGINT, SIGTERM and SIGHUP are passed on to the child; the
-//   session ends when the child ends, removes what it made and returns the child's exit
+//   output and error, untouched. SIGINT, SIGTERM and SIGHUP sent to TarnwickSim are passed on
+//   to the child (not those of the terminal, which the child has got already); the session ends when the child ends, removes what it made and returns the child's exit
 //   status (128 + signal when a signal ended it; 127 when the command could not be started).
 //   TarnwickSim itself writes nothing to standard output in this mode; with more than one
 //   adapter it tells on standard error how to swap them.

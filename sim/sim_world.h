@@ -38,6 +38,7 @@
 //   pty_server.h    serves a world on a pseudo-terminal in real time (TarnwickSim)
 //   sim_control.h   the control socket of a running TarnwickSim (plug / unplug / list)
 //   sim_mapping.h   the seralto/comN link and the private config folder of TarnwickSim
+//   sim_session.h   one run of TarnwickSim: the poll loop, run mode and serve mode
 #pragma once
 
 #include <cstddef>
