@@ -135,14 +135,14 @@ bool ApplyPair(std::string_view key, std::string_view value, SimAdapterConfig* c
 
 }  // namespace
 
-bool ParseAdapterSpec(std::string_view spec, SimAdapterConfig* config, std::string* error) {
-  if (spec.empty()) {
+bool ParseAdapterOption(std::string_view option, SimAdapterConfig* config, std::string* error) {
+  if (option.empty()) {
     *error = "--adapter needs KEY=VALUE pairs";
     return false;
   }
   while (true) {
-    const std::size_t comma = spec.find(',');
-    const std::string_view pair = spec.substr(0, comma);
+    const std::size_t comma = option.find(',');
+    const std::string_view pair = option.substr(0, comma);
     const std::size_t equals = pair.find('=');
     if (equals == std::string_view::npos || equals == 0) {
       *error = "bad adapter setting \"" + std::string(pair) + "\" (expected KEY=VALUE)";
@@ -153,7 +153,7 @@ bool ParseAdapterSpec(std::string_view spec, SimAdapterConfig* config, std::stri
       return false;
     }
     if (comma == std::string_view::npos) return true;
-    spec.remove_prefix(comma + 1);
+    option.remove_prefix(comma + 1);
   }
 }
 
@@ -218,20 +218,20 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine* o
       out->verbose = true;
       continue;
     }
-    std::string spec;
+    std::string option;
     if (word == "--adapter") {
       if (i + 1 >= args.size()) {
         *error = "--adapter needs KEY=VALUE pairs";
         return false;
       }
-      spec = args[++i];
+      option = args[++i];
     } else if (word.rfind("--adapter=", 0) == 0) {
-      spec = word.substr(10);
+      option = word.substr(10);
     } else {
       break;
     }
     SimAdapterConfig config;
-    if (!ParseAdapterSpec(spec, &config, error)) return false;
+    if (!ParseAdapterOption(option, &config, error)) return false;
     out->adapters.push_back(config);
   }
   if (i >= args.size()) {

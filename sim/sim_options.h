@@ -15,7 +15,7 @@
 // Index
 //   SimCommandLine                 what the words ask for
 //   ParseSimCommandLine(args)      words after the program name -> SimCommandLine
-//   ParseAdapterSpec(text, &c)     one --adapter value applied to a configuration
+//   ParseAdapterOption(text, &c)     one --adapter value applied to a configuration
 //   ParseComWord(word)             "COM1" -> 1 (case-insensitive, 1..255), else -1
 //   DescribeAdapter(a)             one line about an adapter for listings
 //   kSimUsage, kSimAdapterKeys     the help texts
@@ -44,7 +44,7 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine* o
                          std::string* error);
 
 // Applies "key=value,key=value" to *config. False with *error set (naming the bad pair).
-bool ParseAdapterSpec(std::string_view spec, SimAdapterConfig* config, std::string* error);
+bool ParseAdapterOption(std::string_view option, SimAdapterConfig* config, std::string* error);
 
 int ParseComWord(std::string_view word);
 

@@ -1,4 +1,4 @@
-// The command line of TarnwickSim: adapter specifications, port word, modes and their errors.
+// The command line of TarnwickSim: adapter descriptions, port word, modes and their errors.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,10 +9,10 @@
 namespace tarnwick {
 namespace {
 
-TEST(SimOptions, AdapterSpecifications) {
+TEST(SimOptions, AdapterDescriptions) {
   SimAdapterConfig c;
   std::string error;
-  ASSERT_TRUE(ParseAdapterSpec("baud=115200,PARITY=Even,stopbits=TWO,role=master,"
+  ASSERT_TRUE(ParseAdapterOption("baud=115200,PARITY=Even,stopbits=TWO,role=master,"
                                "address=00aa11BB22cc,name=Kitchen 1,pin=0000,firmware=SPP_03[New],"
                                "remote=112233445566,autoconnect=enabled,discovery=non-discoverable,"
                                "escape=disabled,flowcontrol=enabled,echo=off,resultcodes=off",
@@ -41,7 +41,7 @@ TEST(SimOptions, AdapterSpecifications) {
     SCOPED_TRACE(bad);
     SimAdapterConfig unused;
     std::string message;
-    EXPECT_FALSE(ParseAdapterSpec(bad, &unused, &message));
+    EXPECT_FALSE(ParseAdapterOption(bad, &unused, &message));
     EXPECT_FALSE(message.empty());
   }
 }
