@@ -148,7 +148,9 @@ TEST(DetectFirmwareInterface, SwitchesRowsCKMXByFirmware) {
     const bool probed = std::find(commands.begin(), commands.end(), "ATC?") != commands.end();
     EXPECT_EQ(probed, c.interface == 1 || c.interface == 2);
     // An acknowledged probe settles 3 s.
-    if (c.interface == 2) EXPECT_GE(f.Now() - start, 3000);
+    if (c.interface == 2) {
+      EXPECT_GE(f.Now() - start, 3000);
+    }
   }
 }
 
@@ -247,7 +249,9 @@ TEST(ConnectToAdapter, FallsBackToResetWhenNothingAnswers) {
     EXPECT_EQ(lines[0], "Connecting to device");
     EXPECT_EQ(lines[1], "Connection Failed");
     EXPECT_EQ(lines[2], "Attempting to reset device. This may take a while....");
-    if (c.cancel) EXPECT_EQ(f.world.PcSent().size(), sentBeforePrompt);  // nothing after it
+    if (c.cancel) {
+      EXPECT_EQ(f.world.PcSent().size(), sentBeforePrompt);  // nothing sent after it
+    }
     if (c.result == LINK_OK) {
       EXPECT_EQ(lines.back(), "Connected at: Baudrate:19200 Parity:NONE Stopbits:One");
       EXPECT_EQ(f.Adapter().Settings().baud, 19200);
