@@ -31,6 +31,20 @@ timespec AddMs(timespec t, int64_t ms) {
   return t;
 }
 
+constexpr int64_t kMaxOwedNs = 100 * 1000000LL;
+constexpr int64_t kOwedForgottenNs = 1000 * 1000000LL;
+
+int64_t NanosecondsOf(const timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+timespec TimespecOf(int64_t ns) {
+  timespec t{};
+  t.tv_sec = static_cast<time_t>(ns / 1000000000LL);
+  t.tv_nsec = static_cast<long>(ns % 1000000000LL);
+  return t;
+}
+
 // Whole milliseconds from now until deadline, rounded up, never negative.
 int64_t RemainingMs(const timespec& deadline) {
   const timespec now = MonotonicNow();
@@ -68,10 +82,21 @@ void RealClock::SleepMs(int64_t ms) {
   stats_.sleeps += 1;
   if (ms <= 0) return;
   stats_.sleptMs += ms;
+  const int64_t startNs = NanosecondsOf(MonotonicNow());
+  // Latency is only carried within a run of sleeps, not across a pause in the run (a prompt,
+  // a long exchange), and never more than kMaxOwedNs (a stop of the process is not made up).
+  if (startNs - lastEndNs_ > kOwedForgottenNs) owedNs_ = 0;
+  const int64_t askedNs = ms * 1000000;
+  const int64_t creditNs = owedNs_ < askedNs / 2 ? owedNs_ : askedNs / 2;
+  const int64_t deadlineNs = startNs + askedNs - creditNs;
   // An absolute deadline makes a sleep interrupted by a signal resume for the rest only.
-  const timespec deadline = AddMs(MonotonicNow(), ms);
+  const timespec deadline = TimespecOf(deadlineNs);
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
   }
+  lastEndNs_ = NanosecondsOf(MonotonicNow());
+  owedNs_ += lastEndNs_ - deadlineNs - creditNs;
+  if (owedNs_ < 0) owedNs_ = 0;
+  if (owedNs_ > kMaxOwedNs) owedNs_ = kMaxOwedNs;
 }
 
 bool RealClock::WaitReadable(int fd, int64_t ms) {

@@ -53,9 +53,16 @@ class Clock {
 class RealClock final : public Clock {
  public:
   int64_t NowMs() override;
+  // Sleeps ms, less the wake-up latency still owed from the sleeps just before (at most half
+  // of ms): a run of short pauses such as the 20 ms poll steps keeps to its schedule instead
+  // of adding the scheduler's latency at every step.
   void SleepMs(int64_t ms) override;
   bool WaitReadable(int fd, int64_t ms) override;
   std::tm LocalTime() override;
+
+ private:
+  int64_t owedNs_ = 0;      // how much later than asked the recent sleeps ended
+  int64_t lastEndNs_ = 0;   // monotonic time the last sleep ended
 };
 
 class VirtualClock final : public Clock {
