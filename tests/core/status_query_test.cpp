@@ -10,7 +10,10 @@
 
 #include "adapter_settings.h"
 #include "core_fixture.h"
+#include "link_establishment.h"
 #include "link_state.h"
+#include "programming.h"
+#include "seralto.h"
 #include "status_codes.h"
 
 namespace tarnwick::test {
@@ -221,6 +224,27 @@ TEST(QueryDevice, NoLinkReturnsItsStatusAndAbortStopsTheRows) {
     SetFrontEnd(previous);
     EXPECT_EQ(aborting.lines.back().rfind("Role: ", 0), 0u);
     EXPECT_EQ(f.Commands().back(), "ATR?");
+  }
+}
+
+TEST(Operations, EachRegistersTheTrafficEchoFirst) {
+  struct Case {
+    const char* name;
+    int32_t (*operation)(int port);
+  };
+  const Case cases[] = {
+      {"QueryDevice", QueryDevice}, {"ProgramDevice", ProgramDevice}, {"DeviceReset", DeviceReset}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CoreFixture f(SimAdapterConfig{});
+    f.op.Ok();
+    PortSetMonitor(f.port, nullptr);
+    LinkState.debugLevel = 5;
+    EXPECT_EQ(c.operation(f.port), LINK_OK);
+    // The adapter's "OK\r\n" shows character by character, the carriage return as "\r\n".
+    std::string raw;
+    for (const std::string& text : f.output.RawTexts()) raw += text;
+    EXPECT_THAT(raw, HasSubstr("OK\r\n\n"));
   }
 }
 
