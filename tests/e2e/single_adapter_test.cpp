@@ -243,7 +243,7 @@ TEST_F(SingleAdapterTest, CtrlCDuringTheSearchExits128WithTheTerminalRestored) {
                   root_);
   ASSERT_TRUE(run.WaitFor("Connecting to device", 20)) << run.Output();
   ASSERT_TRUE(run.WaitFor("Trying Baud:38400", 20)) << run.Output();
-  kill(run.Pid(), SIGINT);  // TarnwickSim hands it to TarnwickCL
+  terminal_.WriteMaster("\x03");  // Ctrl-C typed at the terminal: SIGINT to the foreground
   EXPECT_EQ(run.Finish(20), 128) << run.Output();
   const std::string out = run.Output();
   EXPECT_EQ(out.find("Connected at:"), std::string::npos) << out;
