@@ -1,13 +1,17 @@
 #include "tarnwick_app.h"
 
 #include <QFileInfo>
+#include <QIcon>
 
 #include "tarnwick_dlg.h"
+#include "tarnwick_resources.h"
 
 CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
   if (argc > 0 && argv[0] != nullptr) {
     setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
   }
+  InitTarnwickResources();
+  setWindowIcon(QIcon(kIconResource));
 }
 
 bool CTarnwickApp::InitInstance() {

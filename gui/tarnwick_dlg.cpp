@@ -165,6 +165,10 @@ void CTarnwickDlg::BuildControls() {
     const GroupFrame& frame = kGroupFrames[g];
     auto* box = new QGroupBox(QString::fromLatin1(frame.caption), this);
     box->setGeometry(du.Rect(frame.x, frame.y, frame.width, frame.height));
+    // The caption sits on the frame's top line, as the layout's rectangles assume.
+    box->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 0.4em; padding: 0 0.2em; }"));
     box->lower();
     groups_[static_cast<std::size_t>(g)] = new QButtonGroup(this);
     groups_[static_cast<std::size_t>(g)]->setExclusive(false);
