@@ -1,5 +1,6 @@
 #include "multipairing.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -93,7 +94,13 @@ int32_t SlavePass(int port, bool* again) {
 
   TraceOut("Programming Slave Adapter", number.c_str(), "", "", 0, 0);
   // A slave whose programming fails is not recorded; its failure shows in the trace only.
-  if (ProgramDevice(port) == LINK_OK) ++MultiPairList.count;
+  if (ProgramDevice(port) == LINK_OK) {
+    ++MultiPairList.count;
+  } else if (PortPumpInput(port, 0, 0) == EIO) {
+    // The device has gone (a USB adapter pulled out, the library reports EIO): no further
+    // slave can be programmed, so end here and leave MultiPair.ini as it was.
+    return LINK_FAILED;
+  }
   return LINK_OK;
 }
 

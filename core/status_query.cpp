@@ -1,5 +1,6 @@
 #include "status_query.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "adapter_settings.h"
@@ -62,6 +63,9 @@ int32_t QueryDevice(int port) {
     tarnwick::ProcessClock().SleepMs(kRowPauseMs);
     if (DeviceCommand(port, row) != LINK_OK) {
       TraceOut(setting.label, "***Could not read***", "", "", LINK_OK, 0);
+      // A device that has gone (a USB adapter pulled out: the library reports EIO) answers
+      // no later row either: end with the failure instead of reporting a query that worked.
+      if (PortPumpInput(port, 0, 0) == EIO) return LINK_FAILED;
       continue;
     }
     switch (setting.flags & SETTING_KIND_MASK) {
