@@ -61,6 +61,11 @@ void ConsoleKeys::Restart() {
 
 void ConsoleKeys::BeginKeyMode() {
   if (!terminal_ || keyMode_) return;
+  wantKeyMode_ = true;
+  // A run in the background must not take the terminal from the foreground job (the kernel
+  // would stop it for that); the prompts try again once they need keys.
+  const pid_t foreground = tcgetpgrp(fd_);
+  if (foreground >= 0 && foreground != getpgrp()) return;
   struct termios current;
   if (tcgetattr(fd_, &current) != 0) return;
   savedTermios = current;
@@ -74,6 +79,7 @@ void ConsoleKeys::BeginKeyMode() {
 }
 
 void ConsoleKeys::EndKeyMode() {
+  wantKeyMode_ = false;
   if (!keyMode_) return;
   SetTerminal(fd_, savedTermios);
   keyMode_ = false;
@@ -124,6 +130,7 @@ bool ConsoleKeys::KeyWaiting() { return !pending_.empty() || Fill(); }
 bool ConsoleKeys::WaitForKey() {
   while (!KeyWaiting()) {
     if (ended_ || LinkState.abortRequested) return false;
+    if (wantKeyMode_ && !keyMode_) BeginKeyMode();  // brought to the foreground meanwhile
     tarnwick::ProcessClock().WaitReadable(fd_, kWaitStepMs);
   }
   return true;

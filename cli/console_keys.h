@@ -31,7 +31,8 @@ class ConsoleKeys {
   // whether the input is a terminal.
   void Restart();
   // Terminal only: unechoed, non-canonical, Enter as 13; the previous settings are kept for
-  // EndKeyMode. Nothing for other input.
+  // EndKeyMode. Nothing for other input, nor while the process runs in the background of its
+  // terminal (call again later: it is a no-op once in key mode).
   void BeginKeyMode();
   void EndKeyMode();
 
@@ -59,6 +60,7 @@ class ConsoleKeys {
   int fd_;
   bool terminal_;
   bool keyMode_ = false;
+  bool wantKeyMode_ = false;  // key mode asked for while in the background
   bool ended_ = false;
   std::string pending_;  // bytes read but not yet taken
 };

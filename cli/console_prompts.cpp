@@ -30,6 +30,7 @@ int32_t ConsolePrompts::Cancel() {
 }
 
 int32_t ConsolePrompts::ShowMultiPairError() {
+  keys_.BeginKeyMode();
   WriteLine("Error opening MultiPair.ini");
   WriteLine("\n****Hit Any Key To Continue****");
   keys_.Drain();
@@ -43,6 +44,7 @@ int32_t ConsolePrompts::ShowMultiPairError() {
 }
 
 int32_t ConsolePrompts::PromptOkCancel(const char* text) {
+  keys_.BeginKeyMode();
   WriteLine(text == nullptr ? "" : text);
   WriteLine("\nClick <ENTER> for OK or Click C for Cancel:");
   keys_.Drain();
@@ -56,6 +58,7 @@ int32_t ConsolePrompts::PromptOkCancel(const char* text) {
 }
 
 int32_t ConsolePrompts::PromptMoreSlaves() {
+  keys_.BeginKeyMode();
   static const char kStars[] =
       "*******************************************************************";
   std::string text = "\n";
@@ -77,6 +80,7 @@ int32_t ConsolePrompts::PromptMoreSlaves() {
 }
 
 int32_t ConsolePrompts::PromptAdapterName(char* name) {
+  keys_.BeginKeyMode();
   WriteLine("Enter Adapter Name:");
   keys_.Drain();
   std::string line;
@@ -96,6 +100,7 @@ int32_t ConsolePrompts::PromptSelectValue(int row, const char* prompt) {
       AdapterSettings[row].valueCount <= 0) {
     return LINK_ABORTED;  // no list to choose from
   }
+  keys_.BeginKeyMode();
   const AdapterSetting& setting = AdapterSettings[row];
   WriteLine(prompt == nullptr ? "" : prompt);
   for (int i = 0; i < setting.valueCount; ++i) {

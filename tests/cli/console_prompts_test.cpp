@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -145,6 +146,41 @@ TEST(ConsoleKeys, KeyModeOnATerminalAndBack) {
   ASSERT_EQ(tcgetattr(fd, &after), 0);  // the reader's end restores too
   EXPECT_EQ(after.c_lflag, before.c_lflag);
   EXPECT_EQ(after.c_iflag, before.c_iflag);
+}
+
+TEST(ConsoleKeys, InTheBackgroundTheTerminalIsLeftAlone) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setsid();
+    const int fd = open(pty.SlavePath().c_str(), O_RDWR);  // its controlling terminal
+    if (fd < 0) _exit(2);
+    const pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);  // a background job of that terminal
+      termios before{};
+      tcgetattr(fd, &before);
+      ConsoleKeys keys(fd);
+      keys.BeginKeyMode();  // taking the terminal would stop the job (SIGTTOU)
+      termios after{};
+      tcgetattr(fd, &after);
+      _exit(after.c_lflag == before.c_lflag ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    if (WIFSTOPPED(status)) {
+      kill(job, SIGKILL);
+      waitpid(job, &status, 0);
+      _exit(4);
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "4: the job was stopped; 3: the terminal was changed";
 }
 
 TEST(ConsolePrompts, OkCancelAnswers) {
