@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "adapter_settings.h"
@@ -299,6 +300,64 @@ TEST(GuiOperations, ConnectToTheChosenSlave) {
   EXPECT_TRUE(f.SelectedRadios().isEmpty());  // the radio buttons are not updated
   EXPECT_EQ(MultiPairList.count, 2);
   EXPECT_TRUE(HasCommand(f.core.Commands(), "ATD=00126F00CD56"));
+}
+
+TEST(GuiOperations, MultipairThroughTheDialogsThenDisconnectOffersTheNewList) {
+  DocumentsSandbox documents;
+  ASSERT_TRUE(documents.Ok());
+  DialogFixture f({{.role = SimRole::kMaster, .address = "00126F0000B0"},
+                   {.address = "00126F0000B1"}});
+  auto choose = [](int index) {
+    return [index](QWidget* list) {
+      list->findChild<QComboBox*>("1045")->setCurrentIndex(index);
+      ClickChild(list, "1");
+    };
+  };
+  QStringList prompts;
+  auto prompt = [&](QWidget* dialog) {
+    for (const char* id : {"1041", "1044"}) {
+      if (auto* label = dialog->findChild<QLabel*>(id)) prompts << label->text();
+    }
+  };
+  f.answers.Press(QMessageBox::Ok)  // the master is plugged in
+      .Then([&](QWidget* box) {      // plug the slave in
+        f.core.world.Plug(1);
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+      })
+      .Then([&](QWidget* input) {
+        prompt(input);
+        QTest::keyClicks(input->findChild<QLineEdit*>("1036"), "Slave01");
+        ClickChild(input, "1");
+      })
+      .Then([&](QWidget* list) { prompt(list); choose(4)(list); })  // 115200
+      .Then([&](QWidget* list) { prompt(list); choose(0)(list); })  // NONE
+      .Then([&](QWidget* list) { prompt(list); choose(0)(list); })  // One
+      .Press(QMessageBox::No)                                       // no more slaves
+      .Press(QMessageBox::Ok);
+  f.Click(IDC_MULTIPAIR);
+  EXPECT_EQ(f.answers.Remaining(), 0u);
+  ASSERT_FALSE(f.answers.Texts().isEmpty());
+  EXPECT_EQ(f.answers.Texts().back(), "Devices Multipaired");
+  EXPECT_EQ(prompts, (QStringList{"Enter Adapter Name:", "Select Adapter Baudrate:",
+                                  "Select Adapter Parity:", "Select Adapter Stopbit:"}));
+  EXPECT_EQ(documents.ReadFile().value_or("<none>"),
+            "Slave01\r\n00126F0000B1\r\n115200\r\nNONE\r\nOne\r\n");
+  for (int row = 0; row < kSettingRows; ++row) EXPECT_FALSE(IsSettingChosen(row)) << row;
+
+  // Disconnect offers the list the multipairing left, without reading the file.
+  std::filesystem::remove(documents.FilePath());
+  f.core.world.Plug(0);
+  QStringList listed;
+  f.answers
+      .Then([&](QWidget* list) {
+        auto* combo = list->findChild<QComboBox*>("1045");
+        for (int i = 0; i < combo->count(); ++i) listed << combo->itemText(i);
+        ClickChild(list, "2");
+      })
+      .Press(QMessageBox::Ok);
+  f.Click(IDC_DISCONNECT);
+  EXPECT_EQ(listed, QStringList{"Slave01"});
+  EXPECT_EQ(f.answers.Remaining(), 0u);
 }
 
 TEST(GuiOperations, DisconnectBeforeAnyConnectOffersAnEmptyList) {
