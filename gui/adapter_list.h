@@ -18,9 +18,9 @@ class AdapterList : public QDialog {
  public:
   explicit AdapterList(QWidget* parent = nullptr);
 
-  int m_index = 0;      // position of the chosen entry; -1 none
-  int m_listCode = 0;   // what the list shows
-  QString m_prompt;     // the prompt of static 1044
+  int m_index = 0;     // position of the chosen entry; -1 none
+  int m_listCode = 0;  // what the list shows
+  QString m_prompt;    // the prompt of static 1044
 
   // The dialog's opening: selection from m_index, the prompt, a freshly filled list.
   void InitDialog();

@@ -4,7 +4,8 @@
 
 BoxLimit::BoxLimit(QLineEdit* edit, int limit) : QValidator(edit), limit_(limit) {
   length_ = edit->text().size();
-  connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { length_ = text.size(); });
+  connect(edit, &QLineEdit::textChanged, this,
+          [this](const QString& text) { length_ = text.size(); });
   edit->setValidator(this);
 }
 

@@ -25,24 +25,18 @@ int32_t DialogPrompts::ShowMultiPairError() {
 
 int32_t DialogPrompts::PromptOkCancel(const char* text) {
   switch (ShowMessageBox(FromNarrow(text), {QMessageBox::Ok, QMessageBox::Cancel})) {
-    case QMessageBox::Ok:
-      return 0;
-    case QMessageBox::Cancel:
-      return Cancelled();
-    default:
-      return 1;  // the box could not be shown
+    case QMessageBox::Ok: return 0;
+    case QMessageBox::Cancel: return Cancelled();
+    default: return 1;  // the box could not be shown
   }
 }
 
 int32_t DialogPrompts::PromptMoreSlaves() {
   switch (ShowMessageBox(QStringLiteral("* Anymore slave adapters?\n\n"),
                          {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})) {
-    case QMessageBox::Yes:
-      return 0;
-    case QMessageBox::Cancel:
-      return Cancelled();
-    default:
-      return 1;
+    case QMessageBox::Yes: return 0;
+    case QMessageBox::Cancel: return Cancelled();
+    default: return 1;
   }
 }
 
@@ -52,7 +46,8 @@ int32_t DialogPrompts::PromptAdapterName(char* name) {
   if (name == nullptr) return 0;
   std::memset(name, 0, kAdapterNameField);
   const std::string narrow = ToNarrow(entered);
-  const std::size_t kept = narrow.size() < kAdapterNameField - 1 ? narrow.size() : kAdapterNameField - 1;
+  const std::size_t kept =
+      narrow.size() < kAdapterNameField - 1 ? narrow.size() : kAdapterNameField - 1;
   std::memcpy(name, narrow.data(), kept);
   return 0;
 }

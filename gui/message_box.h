@@ -19,8 +19,8 @@ QWidget* MainDialogWindow();
 
 // Shows a modal box with the buttons in the given order and returns the one that closed it
 // (the escape button for Esc and the close box).
-QMessageBox::StandardButton ShowMessageBox(const QString& text,
-                                           std::initializer_list<QMessageBox::StandardButton> buttons);
+QMessageBox::StandardButton ShowMessageBox(
+    const QString& text, std::initializer_list<QMessageBox::StandardButton> buttons);
 
 // A box with a single OK button.
 void ShowMessage(const QString& text);

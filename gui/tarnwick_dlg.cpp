@@ -24,9 +24,9 @@
 #include "tarnwick_resources.h"
 
 const RadioGroup kRadioGroups[8] = {
-    {"Baud Rate", 1074, 1082, ROW_L},     {"Parity", 1020, 1022, ROW_M},
-    {"Stopbits", 1023, 1024, ROW_K},      {"Flow Control", 1018, 1019, ROW_C},
-    {"Mode", 1029, 1030, ROW_R},          {"Auto-connect", 1027, 1028, ROW_O},
+    {"Baud Rate", 1074, 1082, ROW_L},      {"Parity", 1020, 1022, ROW_M},
+    {"Stopbits", 1023, 1024, ROW_K},       {"Flow Control", 1018, 1019, ROW_C},
+    {"Mode", 1029, 1030, ROW_R},           {"Auto-connect", 1027, 1028, ROW_O},
     {"Discovery Mode", 1025, 1026, ROW_H}, {"Escape", 1039, 1040, ROW_X},
 };
 
@@ -58,26 +58,42 @@ struct GroupFrame {
 
 // The group frames in the order of kRadioGroups.
 constexpr GroupFrame kGroupFrames[8] = {
-    {"Baud Rate", 7, 51, 44, 89},        {"Parity", 55, 51, 34, 41},
-    {"Stopbits", 55, 94, 35, 29},        {"Flow Control", 94, 51, 52, 33},
-    {"Mode", 93, 93, 42, 30},            {"Auto-connect", 138, 93, 50, 30},
-    {"Discovery Mode", 153, 54, 67, 30}, {"Escape", 192, 93, 48, 30},
+    {"Baud Rate", 7, 51, 44, 89},
+    {"Parity", 55, 51, 34, 41},
+    {"Stopbits", 55, 94, 35, 29},
+    {"Flow Control", 94, 51, 52, 33},
+    {"Mode", 93, 93, 42, 30},
+    {"Auto-connect", 138, 93, 50, 30},
+    {"Discovery Mode", 153, 54, 67, 30},
+    {"Escape", 192, 93, 48, 30},
 };
 
 // The radio buttons in the dialog's order, each group's buttons after its frame.
 constexpr RadioControl kRadioControls[] = {
-    {1080, "1200", 14, 59, 32, 10},   {1081, "2400", 14, 68, 32, 10},
-    {1079, "4800", 14, 77, 32, 10},   {1075, "9600", 14, 86, 32, 10},
-    {1074, "19200", 14, 95, 36, 10},  {1076, "38400", 14, 104, 36, 10},
-    {1077, "57600", 14, 113, 36, 10}, {1078, "115200", 14, 122, 40, 10},
-    {1082, "230400", 14, 131, 40, 10}, {1020, "None", 57, 60, 33, 10},
-    {1021, "Odd", 57, 70, 29, 10},    {1022, "Even", 57, 80, 32, 10},
-    {1023, "One", 57, 102, 29, 10},   {1024, "Two", 57, 111, 29, 10},
-    {1018, "Disabled", 96, 60, 44, 10}, {1019, "Enabled", 96, 71, 42, 10},
-    {1029, "Master", 96, 102, 38, 10}, {1030, "Slave", 96, 111, 33, 10},
-    {1027, "On", 141, 102, 25, 10},   {1028, "Off", 141, 111, 26, 10},
-    {1025, "Non-Discoverable", 156, 63, 65, 10}, {1026, "Discoverable", 156, 73, 56, 10},
-    {1039, "Disabled", 195, 102, 44, 10}, {1040, "Enabled", 195, 111, 42, 10},
+    {1080, "1200", 14, 59, 32, 10},
+    {1081, "2400", 14, 68, 32, 10},
+    {1079, "4800", 14, 77, 32, 10},
+    {1075, "9600", 14, 86, 32, 10},
+    {1074, "19200", 14, 95, 36, 10},
+    {1076, "38400", 14, 104, 36, 10},
+    {1077, "57600", 14, 113, 36, 10},
+    {1078, "115200", 14, 122, 40, 10},
+    {1082, "230400", 14, 131, 40, 10},
+    {1020, "None", 57, 60, 33, 10},
+    {1021, "Odd", 57, 70, 29, 10},
+    {1022, "Even", 57, 80, 32, 10},
+    {1023, "One", 57, 102, 29, 10},
+    {1024, "Two", 57, 111, 29, 10},
+    {1018, "Disabled", 96, 60, 44, 10},
+    {1019, "Enabled", 96, 71, 42, 10},
+    {1029, "Master", 96, 102, 38, 10},
+    {1030, "Slave", 96, 111, 33, 10},
+    {1027, "On", 141, 102, 25, 10},
+    {1028, "Off", 141, 111, 26, 10},
+    {1025, "Non-Discoverable", 156, 63, 65, 10},
+    {1026, "Discoverable", 156, 73, 56, 10},
+    {1039, "Disabled", 195, 102, 44, 10},
+    {1040, "Enabled", 195, 111, 42, 10},
 };
 
 int GroupOfId(int id) {
@@ -156,7 +172,8 @@ void CTarnwickDlg::BuildControls() {
   comPort_->setEditable(true);
   comPort_->setInsertPolicy(QComboBox::NoInsert);
   comPort_->setMaxVisibleItems(8);
-  for (int com = 1; com <= kComPortCount; ++com) comPort_->addItem(QStringLiteral("COM%1").arg(com));
+  for (int com = 1; com <= kComPortCount; ++com)
+    comPort_->addItem(QStringLiteral("COM%1").arg(com));
   const QRect comRect = du.Rect(127, 23, 48, 30);  // the height includes the drop-down list
   comPort_->setGeometry(comRect.x(), comRect.y(), comRect.width(), comPort_->sizeHint().height());
 
@@ -346,11 +363,8 @@ void CTarnwickDlg::ShowSetting(int valueIndex, int row) {
         m_name = FromNarrow(LinkState.reply);
       }
       return;
-    case KIND_PIN:
-      m_pin = FromNarrow(LinkState.reply);
-      return;
-    default:
-      return;
+    case KIND_PIN: m_pin = FromNarrow(LinkState.reply); return;
+    default: return;
   }
 }
 

@@ -38,7 +38,8 @@ void CTarnwickDlg::OnOperationButton(int id) {
       return;
     case IDC_MULTIPAIR:
       RunOperation({"Devices Multipaired", "Error programming device",
-                    Closing::kMessageThenClearChosen, [this] { return MultipairAdapters(m_port); }});
+                    Closing::kMessageThenClearChosen,
+                    [this] { return MultipairAdapters(m_port); }});
       return;
     case IDC_RESET:
       RunOperation({"Device reset", "Error resetting adapter", Closing::kLoadThenMessage,
@@ -49,11 +50,10 @@ void CTarnwickDlg::OnOperationButton(int id) {
                     [this] { return ConnectSequence(); }});
       return;
     case IDC_DISCONNECT:
-      RunOperation({"Device disconnected", "Error disconnecting adapter",
-                    Closing::kLoadThenMessage, [this] { return DisconnectSequence(); }});
+      RunOperation({"Device disconnected", "Error disconnecting adapter", Closing::kLoadThenMessage,
+                    [this] { return DisconnectSequence(); }});
       return;
-    default:
-      return;
+    default: return;
   }
 }
 

@@ -1,8 +1,9 @@
 #include "dialog_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <QPlainTextEdit>
 #include <algorithm>
-#include <gtest/gtest.h>
 
 #include "multipair_store.h"
 
@@ -32,9 +33,7 @@ QList<int> DialogFixture::SelectedRadios() const {
   return selected;
 }
 
-QString DialogFixture::Status() const {
-  return Control<QPlainTextEdit>(IDC_STATUS)->toPlainText();
-}
+QString DialogFixture::Status() const { return Control<QPlainTextEdit>(IDC_STATUS)->toPlainText(); }
 
 void DialogFixture::ChooseCom(int com) const {
   Control<QComboBox>(IDC_COM_PORT)->setCurrentIndex(com - 1);

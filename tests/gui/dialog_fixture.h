@@ -27,7 +27,9 @@
 #include "tarnwick_dlg.h"
 
 // Failure messages show texts as text.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
 
 class DialogFixture {
  public:

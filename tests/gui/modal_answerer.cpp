@@ -1,5 +1,7 @@
 #include "modal_answerer.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMenu>
@@ -7,7 +9,6 @@
 #include <QTest>
 
 #include "message_box.h"
-#include <gtest/gtest.h>
 
 ModalAnswerer::ModalAnswerer() {
   connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::Look);

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "adapter_settings.h"
 #include "adapter_list.h"
+#include "adapter_settings.h"
 #include "dialog_fixture.h"
 #include "documents_sandbox.h"
 #include "link_state.h"
@@ -87,7 +87,8 @@ TEST(GuiOperations, GetAdapterInfoFillsGroupsDuringAndBoxesAtTheEnd) {
   EXPECT_EQ(exitDuring, "Abort");
 
   EXPECT_EQ(f.answers.Texts(), QStringList{"Device query successful"});
-  EXPECT_EQ(f.answers.Boxes(), QStringList{"owned|" + QCoreApplication::applicationName() + "|0|OK"});
+  EXPECT_EQ(f.answers.Boxes(),
+            QStringList{"owned|" + QCoreApplication::applicationName() + "|0|OK"});
   EXPECT_EQ(f.SelectedRadios(), (QList<int>{1018, 1020, 1024, 1026, 1028, 1029, 1040, 1077}));
   EXPECT_EQ(f.Edit(IDC_NAME)->text(), "Slave01");
   EXPECT_EQ(f.Edit(IDC_PIN)->text(), "4321");
@@ -268,8 +269,7 @@ TEST(GuiOperations, ConnectWithoutMultiPairIni) {
   DialogFixture f({{.role = SimRole::kMaster}});
   f.answers.Press(QMessageBox::Ok).Press(QMessageBox::Ok);
   f.Click(IDC_CONNECT);
-  EXPECT_EQ(f.answers.Texts(),
-            (QStringList{"Error opening MultiPair.ini", "Function Aborted"}));
+  EXPECT_EQ(f.answers.Texts(), (QStringList{"Error opening MultiPair.ini", "Function Aborted"}));
   EXPECT_TRUE(f.core.Commands().empty());
   EXPECT_EQ(f.Button(IDC_EXIT)->text(), "Exit");
 }
@@ -305,8 +305,8 @@ TEST(GuiOperations, ConnectToTheChosenSlave) {
 TEST(GuiOperations, MultipairThroughTheDialogsThenDisconnectOffersTheNewList) {
   DocumentsSandbox documents;
   ASSERT_TRUE(documents.Ok());
-  DialogFixture f({{.role = SimRole::kMaster, .address = "00126F0000B0"},
-                   {.address = "00126F0000B1"}});
+  DialogFixture f(
+      {{.role = SimRole::kMaster, .address = "00126F0000B0"}, {.address = "00126F0000B1"}});
   auto choose = [](int index) {
     return [index](QWidget* list) {
       list->findChild<QComboBox*>("1045")->setCurrentIndex(index);
@@ -319,8 +319,9 @@ TEST(GuiOperations, MultipairThroughTheDialogsThenDisconnectOffersTheNewList) {
       if (auto* label = dialog->findChild<QLabel*>(id)) prompts << label->text();
     }
   };
-  f.answers.Press(QMessageBox::Ok)  // the master is plugged in
-      .Then([&](QWidget* box) {      // plug the slave in
+  f.answers
+      .Press(QMessageBox::Ok)    // the master is plugged in
+      .Then([&](QWidget* box) {  // plug the slave in
         f.core.world.Plug(1);
         qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
       })
@@ -329,10 +330,19 @@ TEST(GuiOperations, MultipairThroughTheDialogsThenDisconnectOffersTheNewList) {
         QTest::keyClicks(input->findChild<QLineEdit*>("1036"), "Slave01");
         ClickChild(input, "1");
       })
-      .Then([&](QWidget* list) { prompt(list); choose(4)(list); })  // 115200
-      .Then([&](QWidget* list) { prompt(list); choose(0)(list); })  // NONE
-      .Then([&](QWidget* list) { prompt(list); choose(0)(list); })  // One
-      .Press(QMessageBox::No)                                       // no more slaves
+      .Then([&](QWidget* list) {
+        prompt(list);
+        choose(4)(list);
+      })  // 115200
+      .Then([&](QWidget* list) {
+        prompt(list);
+        choose(0)(list);
+      })  // NONE
+      .Then([&](QWidget* list) {
+        prompt(list);
+        choose(0)(list);
+      })                       // One
+      .Press(QMessageBox::No)  // no more slaves
       .Press(QMessageBox::Ok);
   f.Click(IDC_MULTIPAIR);
   EXPECT_EQ(f.answers.Remaining(), 0u);

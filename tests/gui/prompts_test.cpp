@@ -162,8 +162,7 @@ TEST(GuiPrompts, AdapterListContentsByListCode) {
     QStringList items;
   };
   const Case cases[] = {
-      {ROW_L, 4,
-       {"19200", "9600", "38400", "57600", "115200", "4800", "1200", "2400", "230400"}},
+      {ROW_L, 4, {"19200", "9600", "38400", "57600", "115200", "4800", "1200", "2400", "230400"}},
       {ROW_K, 1, {"One", "Two"}},
       {LIST_MULTIPAIR, 1, {"Slave01", "Slave02"}},
       {8, -1, {}},

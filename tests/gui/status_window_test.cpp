@@ -1,8 +1,9 @@
 // The status window: lines, raw text and the spinner that turns in place.
+#include "status_window.h"
+
 #include <gtest/gtest.h>
 
 #include "dialog_fixture.h"
-#include "status_window.h"
 #include "trace.h"
 
 namespace {
@@ -25,7 +26,8 @@ TEST(GuiStatusWindow, TraceLinesAndRawText) {
       {"spinner line ended by a lone CR, then the next line",
        {{"Connecting to device", 0}, {"\\\r", -1}, {"-\r", -1}, {"\r", -1}, {"Connected", 0}},
        "Connecting to device\nConnected\n"},
-      {"raw text appends unchanged", {{"A", -1}, {"T", -1}, {"\r\n", -1}, {"\n", -1}, {"OK", -1}},
+      {"raw text appends unchanged",
+       {{"A", -1}, {"T", -1}, {"\r\n", -1}, {"\n", -1}, {"OK", -1}},
        "AT\nOK"},
       {"empty raw text", {{"line", 0}, {"", -1}}, "line\n"},
   };
