@@ -1,4 +1,6 @@
 // Command-line options: what each word records, and the message of every rejection.
+#include "option_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,19 +8,13 @@
 
 #include "adapter_settings.h"
 #include "console_entry.h"
+#include "core_fixture.h"
 #include "exit_status.h"
 #include "front_end.h"
 #include "link_state.h"
-#include "option_parser.h"
 #include "status_codes.h"
 
 namespace {
-
-class Lines final : public FrontEnd {
- public:
-  void Output(const char* text, bool) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
 
 class OptionParserTest : public ::testing::Test {
  protected:
@@ -32,7 +28,7 @@ class OptionParserTest : public ::testing::Test {
     ResetAdapterSettings();
     ResetLinkState();
   }
-  Lines lines_;
+  tarnwick::test::CapturingFrontEnd lines_;
 
  private:
   FrontEnd* previous_ = nullptr;
@@ -44,20 +40,18 @@ TEST_F(OptionParserTest, EnumeratedOptionsChooseTheMatchingValue) {
     int row;
     int index;
   };
-  for (const Case& c : {Case{"-l38400", ROW_L, 2}, Case{"-l9600", ROW_L, 1},
-                        Case{"-l1200", ROW_L, 6}, Case{"-l230400", ROW_L, 8},
-                        Case{"-mEven", ROW_M, 2}, Case{"-meven", ROW_M, 2},
-                        Case{"-mEVEN", ROW_M, 2}, Case{"-mnone", ROW_M, 0},
-                        Case{"-kTwo", ROW_K, 1}, Case{"-cenabled", ROW_C, 1},
-                        Case{"-xdisabled", ROW_X, 0}, Case{"-oenabled", ROW_O, 0},
-                        Case{"-odisabled", ROW_O, 1}, Case{"-rmaster", ROW_R, 0},
-                        Case{"-rSLAVE", ROW_R, 1}}) {
+  for (const Case& c :
+       {Case{"-l38400", ROW_L, 2}, Case{"-l9600", ROW_L, 1}, Case{"-l1200", ROW_L, 6},
+        Case{"-l230400", ROW_L, 8}, Case{"-mEven", ROW_M, 2}, Case{"-meven", ROW_M, 2},
+        Case{"-mEVEN", ROW_M, 2}, Case{"-mnone", ROW_M, 0}, Case{"-kTwo", ROW_K, 1},
+        Case{"-cenabled", ROW_C, 1}, Case{"-xdisabled", ROW_X, 0}, Case{"-oenabled", ROW_O, 0},
+        Case{"-odisabled", ROW_O, 1}, Case{"-rmaster", ROW_R, 0}, Case{"-rSLAVE", ROW_R, 1}}) {
     ResetAdapterSettings();
     EXPECT_EQ(ParseOption(c.word), LINK_OK) << c.word;
     EXPECT_EQ(AdapterSettings[c.row].current, c.index) << c.word;
     EXPECT_TRUE(IsSettingChosen(c.row)) << c.word;
   }
-  EXPECT_TRUE(lines_.lines.empty());
+  EXPECT_TRUE(lines_.Lines().empty());
 }
 
 TEST_F(OptionParserTest, TextOptionsAreStoredAsWritten) {
@@ -72,7 +66,7 @@ TEST_F(OptionParserTest, TextOptionsAreStoredAsWritten) {
   EXPECT_EQ(ParseOption("-p12345678"), LINK_OK);
   EXPECT_EQ(std::string(pinCommand), "P=12345678");
   for (int row : {ROW_D, ROW_N, ROW_P}) EXPECT_TRUE(IsSettingChosen(row));
-  EXPECT_TRUE(lines_.lines.empty());
+  EXPECT_TRUE(lines_.Lines().empty());
 }
 
 TEST_F(OptionParserTest, InvalidOptionsReportTheirMessage) {
@@ -101,9 +95,9 @@ TEST_F(OptionParserTest, InvalidOptionsReportTheirMessage) {
            Case{"-q1", "Invalid Argument"},
            Case{"-", "Invalid Argument"},
        }) {
-    lines_.lines.clear();
+    lines_.Clear();
     EXPECT_EQ(ParseOption(c.word), TRACE_REJECTED_INPUT) << c.word;
-    EXPECT_EQ(lines_.lines, std::vector<std::string>{c.message}) << c.word;
+    EXPECT_EQ(lines_.Lines(), std::vector<std::string>{c.message}) << c.word;
   }
 }
 
@@ -142,10 +136,11 @@ TEST(BannerNameTest, DropsTheDirectoryAndEverythingFromTheFirstDot) {
     const char* invokedAs;
     const char* name;
   };
-  for (const Case& c : {Case{"C:\\tools\\TarnwickCL.exe", "TarnwickCL"}, Case{"a.b.exe", "a"},
-                        Case{"./build/bin/TarnwickCL", "TarnwickCL"},
-                        Case{"/usr/bin/TarnwickCL", "TarnwickCL"}, Case{"D:TarnwickCL", "TarnwickCL"},
-                        Case{"\\TarnwickCL", "\\TarnwickCL"}, Case{"TarnwickCL", "TarnwickCL"}}) {
+  for (const Case& c :
+       {Case{"C:\\tools\\TarnwickCL.exe", "TarnwickCL"}, Case{"a.b.exe", "a"},
+        Case{"./build/bin/TarnwickCL", "TarnwickCL"}, Case{"/usr/bin/TarnwickCL", "TarnwickCL"},
+        Case{"D:TarnwickCL", "TarnwickCL"}, Case{"\\TarnwickCL", "\\TarnwickCL"},
+        Case{"TarnwickCL", "TarnwickCL"}}) {
     EXPECT_EQ(BannerName(c.invokedAs), c.name) << c.invokedAs;
   }
 }

@@ -1,20 +1,16 @@
 // The settings table: value lookup by label, decoding of status replies, command buffers.
+#include "adapter_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "adapter_settings.h"
+#include "core_fixture.h"
 #include "front_end.h"
 #include "link_state.h"
 
 namespace {
-
-class Lines final : public FrontEnd {
- public:
-  void Output(const char* text, bool) override { lines.push_back(text); }
-  std::vector<std::string> lines;
-};
 
 class AdapterSettingsTest : public ::testing::Test {
  protected:
@@ -27,7 +23,7 @@ class AdapterSettingsTest : public ::testing::Test {
     SetFrontEnd(previous_);
     ResetAdapterSettings();
   }
-  Lines lines_;
+  tarnwick::test::CapturingFrontEnd lines_;
 
  private:
   FrontEnd* previous_ = nullptr;
@@ -39,10 +35,10 @@ TEST_F(AdapterSettingsTest, EnumeratedRepliesDecodeByTheSecondCharacterOfTheCode
     const char* reply;
     int index;
   };
-  for (const Case& c : {Case{ROW_L, "#", 7}, Case{ROW_L, "*", 6}, Case{ROW_L, "0", 5},
-                        Case{ROW_L, "2", 0}, Case{ROW_L, "6", 8}, Case{ROW_L, "5x", 4},
-                        Case{ROW_L, "7", -1}, Case{ROW_L, "", -1}, Case{ROW_R, "0", 0},
-                        Case{ROW_R, "3", -1}, Case{ROW_O, "0", 0}, Case{ROW_M, "2", 2}}) {
+  for (const Case& c :
+       {Case{ROW_L, "#", 7}, Case{ROW_L, "*", 6}, Case{ROW_L, "0", 5}, Case{ROW_L, "2", 0},
+        Case{ROW_L, "6", 8}, Case{ROW_L, "5x", 4}, Case{ROW_L, "7", -1}, Case{ROW_L, "", -1},
+        Case{ROW_R, "0", 0}, Case{ROW_R, "3", -1}, Case{ROW_O, "0", 0}, Case{ROW_M, "2", 2}}) {
     EXPECT_EQ(DecodeEnumReply(c.row, c.reply), c.index) << c.row << " '" << c.reply << "'";
   }
 }
@@ -51,11 +47,11 @@ TEST_F(AdapterSettingsTest, FindSettingValueIgnoresCaseAndTracesAMiss) {
   EXPECT_EQ(FindSettingValue(ROW_L, "115200"), 4);
   EXPECT_EQ(FindSettingValue(ROW_M, "even"), 2);
   EXPECT_EQ(FindSettingValue(ROW_K, "TWO"), 1);
-  EXPECT_TRUE(lines_.lines.empty());
+  EXPECT_TRUE(lines_.Lines().empty());
 
   EXPECT_EQ(FindSettingValue(ROW_K, "three"), -1);
   EXPECT_EQ(FindSettingValue(ROW_M, "NONE "), -1);
-  EXPECT_EQ(lines_.lines, (std::vector<std::string>{"Invalid: Stopbits: ", "Invalid: Parity: "}));
+  EXPECT_EQ(lines_.Lines(), (std::vector<std::string>{"Invalid: Stopbits: ", "Invalid: Parity: "}));
 }
 
 TEST_F(AdapterSettingsTest, InitialTableMatchesTheAdapterCommandSet) {
