@@ -21,7 +21,6 @@
 #include "dialog_front_end.h"
 #include "dialog_prompts.h"
 
-class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -29,8 +28,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class StatusWindow;
-class FrontEnd;
-class OperatorPrompts;
 
 // Control identifiers.
 enum : int {
