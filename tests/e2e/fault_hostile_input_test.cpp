@@ -161,7 +161,9 @@ TEST(HostileReplies, RandomBytesAtEveryCharacteristicFindNoAdapter) {
     const long growth = PeakGrowthKb([&] { EXPECT_EQ(QueryDevice(f.port), LINK_NO_ADAPTER); });
     // AddressSanitizer keeps freed memory in quarantine, so the churn of the simulator's
     // answers shows as growth there; the bound holds for a regular build.
-    if (!kAddressSanitizer) EXPECT_LT(growth, 4096) << "KiB more while answering";
+    if (!kAddressSanitizer) {
+      EXPECT_LT(growth, 4096) << "KiB more while answering";
+    }
     EXPECT_GT(answered, 54 * 2 * 3);
     EXPECT_LE(std::strlen(LinkState.reply), static_cast<std::size_t>(kReplyMax));
     // Every combination was configured, and the reset came back to 19200.
