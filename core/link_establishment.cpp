@@ -77,6 +77,16 @@ void SetRowSupported(int row, bool supported) {
   }
 }
 
+// Up to attempts "AT\r" commands at the current characteristics: LINK_OK when one is
+// acknowledged, LINK_ABORTED when the operator aborts first, LINK_FAILED otherwise.
+int32_t AskForAdapter(int port, int attempts) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (LinkState.abortRequested) return LINK_ABORTED;
+    if (CommandWaitOk(port, "AT\r") == LINK_OK) return LINK_OK;
+  }
+  return LINK_FAILED;
+}
+
 }  // namespace
 
 int32_t FindPortCharacteristics(int port) {
@@ -93,17 +103,8 @@ int32_t FindPortCharacteristics(int port) {
     std::snprintf(line, sizeof line, "Trying Baud:%s Parity:%s Stopbits:%s", baud,
                   Label(ROW_M, LinkState.parityIndex), Label(ROW_K, LinkState.stopBitsIndex));
     TraceLine(line, LINK_OK, 5);
-    for (int attempt = 0; attempt < kSearchAttempts; ++attempt) {
-      if (LinkState.abortRequested) {
-        result = LINK_ABORTED;
-        return true;
-      }
-      if (CommandWaitOk(port, "AT\r") == LINK_OK) {
-        result = LINK_OK;
-        return true;
-      }
-    }
-    return false;
+    result = AskForAdapter(port, kSearchAttempts);
+    return result != LINK_FAILED;
   });
   if (found) return result;
   return TraceLine("Could not communicate with adapter", LINK_NO_ADAPTER, 5);
@@ -132,17 +133,8 @@ int32_t DeviceReset(int port) {
                PortErrorCode(error), 5);
       return false;
     }
-    for (int attempt = 0; attempt < kResetAttempts; ++attempt) {
-      if (LinkState.abortRequested) {
-        result = LINK_ABORTED;
-        return true;
-      }
-      if (CommandWaitOk(port, "AT\r") == LINK_OK) {
-        result = LINK_OK;
-        return true;
-      }
-    }
-    return false;
+    result = AskForAdapter(port, kResetAttempts);
+    return result != LINK_FAILED;
   });
   if (ended) return result;
   TraceLine("\r\n", LINK_OK, -1);
