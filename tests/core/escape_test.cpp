@@ -21,6 +21,7 @@ using tarnwick::SimAdapterConfig;
 using tarnwick::SimFaults;
 using tarnwick::SimMode;
 using tarnwick::SimRole;
+using tarnwick::test::AbortAtPump;
 using tarnwick::test::CoreFixture;
 using ::testing::ElementsAre;
 
@@ -60,23 +61,6 @@ struct PlusRecorder {
     };
     f.Adapter().SetFaults(faults);
   }
-};
-
-// A front end that sets the abort flag at its n-th PumpMessages call.
-class AbortAtPump final : public FrontEnd {
- public:
-  explicit AbortAtPump(long n) : n_(n) {}
-  void Output(const char* text, bool raw) override {
-    if (!raw) lines.emplace_back(text);
-  }
-  void PumpMessages() override {
-    if (++pumps_ == n_) LinkState.abortRequested = 1;
-  }
-  std::vector<std::string> lines;
-
- private:
-  long n_;
-  long pumps_ = 0;
 };
 
 TEST(Escape, LinkedMasterAnswersTheFirstSequenceAndKeepsItsLink) {

@@ -25,6 +25,7 @@ using tarnwick::SimCommandRecord;
 using tarnwick::SimFaults;
 using tarnwick::SimMode;
 using tarnwick::SimRole;
+using tarnwick::test::AbortAtPump;
 using tarnwick::test::CoreFixture;
 using ::testing::Contains;
 using ::testing::Not;
@@ -233,23 +234,6 @@ TEST(ExtensiveEscapeDetection, NoMasterFailsAfterAllCombinationsWithinMinutes) {
   // Left at the last combination: 230400 baud, even parity, two stop bits.
   EXPECT_EQ(f.world.PcLine(), (LineSettings{230400, 2, 8, 2}));
 }
-
-// A front end that sets the abort flag at its n-th PumpMessages call.
-class AbortAtPump final : public FrontEnd {
- public:
-  explicit AbortAtPump(long n) : n_(n) {}
-  void Output(const char* text, bool raw) override {
-    if (!raw) lines.emplace_back(text);
-  }
-  void PumpMessages() override {
-    if (++pumps_ == n_) LinkState.abortRequested = 1;
-  }
-  std::vector<std::string> lines;
-
- private:
-  long n_;
-  long pumps_ = 0;
-};
 
 TEST(ExtensiveEscapeDetection, StopsAsSoonAsTheOperatorAborts) {
   CoreFixture f({Master(57600), Slave()});

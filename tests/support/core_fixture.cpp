@@ -109,4 +109,8 @@ CoreFixture::~CoreFixture() {
   ResetCoreRecords();
 }
 
+void AbortAtPump::PumpMessages() {
+  if (++pumps_ == n_) LinkState.abortRequested = 1;
+}
+
 }  // namespace tarnwick::test

@@ -57,6 +57,21 @@ class CapturingFrontEnd final : public FrontEnd {
   long pumps_ = 0;
 };
 
+// A front end that sets the abort flag at its n-th PumpMessages call.
+class AbortAtPump final : public FrontEnd {
+ public:
+  explicit AbortAtPump(long n) : n_(n) {}
+  void Output(const char* text, bool raw) override {
+    if (!raw) lines.emplace_back(text);
+  }
+  void PumpMessages() override;
+  std::vector<std::string> lines;
+
+ private:
+  long n_;
+  long pumps_ = 0;
+};
+
 // Puts LinkState, AdapterSettings and lastRole back to their start state.
 void ResetCoreRecords();
 
