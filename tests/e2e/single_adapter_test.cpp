@@ -13,114 +13,33 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "child_process.h"
 #include "pty_pair.h"
+#include "terminal_run.h"
 
 namespace {
 
 using tarnwick::test::PtyPair;
+using tarnwick::test::TerminalRun;
 using tarnwick::testing::ProgramPath;
 
 namespace fs = std::filesystem;
 
 constexpr char kOkPrompt[] = "Click <ENTER> for OK or Click C for Cancel:";
 
-double Monotonic() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// TarnwickSim running a command in its own session, with the pseudo-terminal as its
-// controlling terminal, standard input and output.
-class TerminalRun {
- public:
-  TerminalRun(PtyPair& terminal, const std::vector<std::string>& argv, const fs::path& root)
-      : terminal_(terminal) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      setsid();
-      const int fd = open(terminal.SlavePath().c_str(), O_RDWR);  // becomes the controlling tty
-      if (fd < 0) _exit(126);
-      dup2(fd, 0);
-      dup2(fd, 1);
-      dup2(fd, 2);
-      if (fd > 2) close(fd);
-      setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-      setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
-      setenv("TMPDIR", (root / "tmp").c_str(), 1);
-      std::vector<char*> args;
-      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
-    }
-  }
-  ~TerminalRun() {
-    if (pid_ > 0 && !finished_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  pid_t Pid() const { return pid_; }
-
-  // Waits until text appears after what earlier waits found.
-  bool WaitFor(const std::string& text, double seconds) {
-    const double deadline = Monotonic() + seconds;
-    for (;;) {
-      const std::size_t at = Output().find(text, cursor_);
-      if (at != std::string::npos) {
-        cursor_ = at + text.size();
-        return true;
-      }
-      if (Monotonic() >= deadline) return false;
-      Read(0.1);
-    }
-  }
-  // Types keys once the prompt has had time to discard what was typed before it.
-  void Type(const std::string& keys) {
-    timespec pause{0, 300 * 1000 * 1000};
-    nanosleep(&pause, nullptr);
-    terminal_.WriteMaster(keys);
-  }
-  // The exit status, -1 when it did not end in time.
-  int Finish(double seconds) {
-    const double deadline = Monotonic() + seconds;
-    int status = 0;
-    for (;;) {
-      Read(0.05);
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) break;
-      if (Monotonic() >= deadline) return -1;
-    }
-    finished_ = true;
-    Read(0.05);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  // The output with the terminal's carriage returns taken out.
-  std::string Output() const {
-    std::string text;
-    for (char c : raw_) {
-      if (c != '\r') text += c;
-    }
-    return text;
-  }
-
- private:
-  void Read(double seconds) { raw_ += terminal_.ReadMaster(65536, static_cast<int>(seconds * 1000)); }
-
-  PtyPair& terminal_;
-  pid_t pid_ = -1;
-  bool finished_ = false;
-  std::string raw_;
-  std::size_t cursor_ = 0;
-};
-
 class SingleAdapterTest : public ::testing::Test {
  protected:
+  // The private folders TarnwickSim and TarnwickCL run with.
+  std::map<std::string, std::string> Environment() const {
+    return {{"XDG_CONFIG_HOME", (root_ / "config").string()},
+            {"XDG_RUNTIME_DIR", (root_ / "run").string()},
+            {"TMPDIR", (root_ / "tmp").string()}};
+  }
+
   void SetUp() override {
     if (!fs::exists(ProgramPath("TarnwickSim"))) GTEST_SKIP() << "no TarnwickSim";
     char pattern[] = "/tmp/tarnwick-single-XXXXXX";
@@ -137,7 +56,8 @@ class SingleAdapterTest : public ::testing::Test {
     if (!root_.empty()) fs::remove_all(root_);
   }
 
-  std::vector<std::string> Sim(const std::string& adapter, const std::vector<std::string>& command) {
+  std::vector<std::string> Sim(const std::string& adapter,
+                               const std::vector<std::string>& command) {
     std::vector<std::string> argv{ProgramPath("TarnwickSim")};
     if (!adapter.empty()) {
       argv.push_back("--adapter");
@@ -167,7 +87,7 @@ class SingleAdapterTest : public ::testing::Test {
 };
 
 TEST_F(SingleAdapterTest, StatusListsTheAdapterAt115200) {
-  TerminalRun run(terminal_, Sim("baud=115200,role=master", Cl({"COM1", "status"})), root_);
+  TerminalRun run(terminal_, Sim("baud=115200,role=master", Cl({"COM1", "status"})), Environment());
   EXPECT_EQ(run.Finish(60), 0) << run.Output();
   const std::string out = run.Output();
   EXPECT_NE(out.find("Connecting to device\n"), std::string::npos) << out;
@@ -184,18 +104,19 @@ TEST_F(SingleAdapterTest, StatusListsTheAdapterAt115200) {
 
 TEST_F(SingleAdapterTest, ProgramThenStatusShowsTheNewSettings) {
   const std::string cl = ProgramPath("TarnwickCL");
-  TerminalRun run(terminal_,
-                  Sim("", {"/bin/sh", "-c",
-                           cl + " -l115200 -nSlave01 -p1234 COM1 program && " + cl +
-                               " COM1 status"}),
-                  root_);
+  TerminalRun run(
+      terminal_,
+      Sim("", {"/bin/sh", "-c",
+               cl + " -l115200 -nSlave01 -p1234 COM1 program && " + cl + " COM1 status"}),
+      Environment());
   EXPECT_EQ(run.Finish(90), 0) << run.Output();
   const std::string out = run.Output();
   EXPECT_NE(out.find("Programming Device\nSending: L5\nSending: N=Slave01\nSending: P=1234\n"
                      "Device Programmed\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(out.find("Connected at: Baudrate:115200 Parity:NONE Stopbits:One\n"), std::string::npos);
+  EXPECT_NE(out.find("Connected at: Baudrate:115200 Parity:NONE Stopbits:One\n"),
+            std::string::npos);
   EXPECT_NE(out.find("\nBaudrate: 115200\n"), std::string::npos);
   EXPECT_NE(out.find("\nLocal Device Name: Slave01\n"), std::string::npos);
   EXPECT_NE(out.find("\nPIN: 1234\n"), std::string::npos);
@@ -204,10 +125,9 @@ TEST_F(SingleAdapterTest, ProgramThenStatusShowsTheNewSettings) {
 
 TEST_F(SingleAdapterTest, ResetFrom57600AnsweredWithEnter) {
   const std::string cl = ProgramPath("TarnwickCL");
-  TerminalRun run(terminal_,
-                  Sim("baud=57600", {"/bin/sh", "-c",
-                                                  cl + " COM1 reset && " + cl + " COM1 status"}),
-                  root_);
+  TerminalRun run(
+      terminal_, Sim("baud=57600", {"/bin/sh", "-c", cl + " COM1 reset && " + cl + " COM1 status"}),
+      Environment());
   ASSERT_TRUE(run.WaitFor(kOkPrompt, 20)) << run.Output();
   // Keys are unechoed single keys now, Enter arriving as 13.
   termios during{};
@@ -227,7 +147,7 @@ TEST_F(SingleAdapterTest, ResetFrom57600AnsweredWithEnter) {
 }
 
 TEST_F(SingleAdapterTest, ResetCancelledWithCExits128) {
-  TerminalRun run(terminal_, Sim("baud=57600", Cl({"COM1", "reset"})), root_);
+  TerminalRun run(terminal_, Sim("baud=57600", Cl({"COM1", "reset"})), Environment());
   ASSERT_TRUE(run.WaitFor(kOkPrompt, 20)) << run.Output();
   run.Type("x");  // ignored
   run.Type("c");
@@ -240,7 +160,7 @@ TEST_F(SingleAdapterTest, ResetCancelledWithCExits128) {
 TEST_F(SingleAdapterTest, CtrlCDuringTheSearchExits128WithTheTerminalRestored) {
   // Found only at combination 36: the search is still running when Ctrl-C comes.
   TerminalRun run(terminal_, Sim("baud=230400,stopbits=two", Cl({"-z5", "COM1", "status"})),
-                  root_);
+                  Environment());
   ASSERT_TRUE(run.WaitFor("Connecting to device", 20)) << run.Output();
   ASSERT_TRUE(run.WaitFor("Trying Baud:38400", 20)) << run.Output();
   terminal_.WriteMaster("\x03");  // Ctrl-C typed at the terminal: SIGINT to the foreground

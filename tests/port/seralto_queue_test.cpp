@@ -147,7 +147,6 @@ TEST_F(SeraltoQueues, CallsOnHandlesThatAreNotOpenFailCleanly) {
   const int closed = Open();
   ASSERT_GE(closed, 0);
   ASSERT_EQ(PortClose(closed), 0);
-  LineSettings settings;
   for (int h : {-1, -100000, 16, 12345, 0x7fffffff, closed}) {
     SCOPED_TRACE(h);
     EXPECT_EQ(PortClose(h), EBADF);
