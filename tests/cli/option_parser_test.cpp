@@ -16,23 +16,7 @@
 
 namespace {
 
-class OptionParserTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetLinkState();
-    ResetAdapterSettings();
-    previous_ = SetFrontEnd(&lines_);
-  }
-  void TearDown() override {
-    SetFrontEnd(previous_);
-    ResetAdapterSettings();
-    ResetLinkState();
-  }
-  tarnwick::test::CapturingFrontEnd lines_;
-
- private:
-  FrontEnd* previous_ = nullptr;
-};
+using OptionParserTest = tarnwick::test::CoreRecordsTest;
 
 TEST_F(OptionParserTest, EnumeratedOptionsChooseTheMatchingValue) {
   struct Case {
@@ -51,7 +35,7 @@ TEST_F(OptionParserTest, EnumeratedOptionsChooseTheMatchingValue) {
     EXPECT_EQ(AdapterSettings[c.row].current, c.index) << c.word;
     EXPECT_TRUE(IsSettingChosen(c.row)) << c.word;
   }
-  EXPECT_TRUE(lines_.Lines().empty());
+  EXPECT_TRUE(output.Lines().empty());
 }
 
 TEST_F(OptionParserTest, TextOptionsAreStoredAsWritten) {
@@ -66,7 +50,7 @@ TEST_F(OptionParserTest, TextOptionsAreStoredAsWritten) {
   EXPECT_EQ(ParseOption("-p12345678"), LINK_OK);
   EXPECT_EQ(std::string(pinCommand), "P=12345678");
   for (int row : {ROW_D, ROW_N, ROW_P}) EXPECT_TRUE(IsSettingChosen(row));
-  EXPECT_TRUE(lines_.Lines().empty());
+  EXPECT_TRUE(output.Lines().empty());
 }
 
 TEST_F(OptionParserTest, InvalidOptionsReportTheirMessage) {
@@ -95,9 +79,9 @@ TEST_F(OptionParserTest, InvalidOptionsReportTheirMessage) {
            Case{"-q1", "Invalid Argument"},
            Case{"-", "Invalid Argument"},
        }) {
-    lines_.Clear();
+    output.Clear();
     EXPECT_EQ(ParseOption(c.word), TRACE_REJECTED_INPUT) << c.word;
-    EXPECT_EQ(lines_.Lines(), std::vector<std::string>{c.message}) << c.word;
+    EXPECT_EQ(output.Lines(), std::vector<std::string>{c.message}) << c.word;
   }
 }
 

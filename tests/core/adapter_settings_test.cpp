@@ -12,22 +12,7 @@
 
 namespace {
 
-class AdapterSettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetLinkState();
-    ResetAdapterSettings();
-    previous_ = SetFrontEnd(&lines_);
-  }
-  void TearDown() override {
-    SetFrontEnd(previous_);
-    ResetAdapterSettings();
-  }
-  tarnwick::test::CapturingFrontEnd lines_;
-
- private:
-  FrontEnd* previous_ = nullptr;
-};
+using AdapterSettingsTest = tarnwick::test::CoreRecordsTest;
 
 TEST_F(AdapterSettingsTest, EnumeratedRepliesDecodeByTheSecondCharacterOfTheCode) {
   struct Case {
@@ -47,11 +32,11 @@ TEST_F(AdapterSettingsTest, FindSettingValueIgnoresCaseAndTracesAMiss) {
   EXPECT_EQ(FindSettingValue(ROW_L, "115200"), 4);
   EXPECT_EQ(FindSettingValue(ROW_M, "even"), 2);
   EXPECT_EQ(FindSettingValue(ROW_K, "TWO"), 1);
-  EXPECT_TRUE(lines_.Lines().empty());
+  EXPECT_TRUE(output.Lines().empty());
 
   EXPECT_EQ(FindSettingValue(ROW_K, "three"), -1);
   EXPECT_EQ(FindSettingValue(ROW_M, "NONE "), -1);
-  EXPECT_EQ(lines_.Lines(), (std::vector<std::string>{"Invalid: Stopbits: ", "Invalid: Parity: "}));
+  EXPECT_EQ(output.Lines(), (std::vector<std::string>{"Invalid: Stopbits: ", "Invalid: Parity: "}));
 }
 
 TEST_F(AdapterSettingsTest, InitialTableMatchesTheAdapterCommandSet) {

@@ -5,6 +5,7 @@
 
 #include "adapter_settings.h"
 #include "link_state.h"
+#include "multipair_store.h"
 #include "operator_prompts.h"
 #include "port_backend.h"
 #include "seralto.h"
@@ -63,6 +64,7 @@ void ResetCoreRecords() {
   ResetLinkState();
   ResetAdapterSettings();
   ResetStatusQuery();
+  ResetMultiPairList();
 }
 
 CoreFixture::CoreFixture(std::initializer_list<SimAdapterConfig> adapters, bool openPort)

@@ -11,6 +11,8 @@
 //   EXPECT_THAT(f.output.Lines(), Contains("Connecting to device"));
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -72,8 +74,26 @@ class AbortAtPump final : public FrontEnd {
   long pumps_ = 0;
 };
 
-// Puts LinkState, AdapterSettings and lastRole back to their start state.
+// Puts LinkState, AdapterSettings, lastRole and MultiPairList back to their start state.
 void ResetCoreRecords();
+
+// A test of the core's records alone, without a port: every case starts from the start
+// state with the core's output captured.
+class CoreRecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetCoreRecords();
+    previous_ = SetFrontEnd(&output);
+  }
+  void TearDown() override {
+    SetFrontEnd(previous_);
+    ResetCoreRecords();
+  }
+  CapturingFrontEnd output;
+
+ private:
+  FrontEnd* previous_ = nullptr;
+};
 
 class CoreFixture {
  public:
