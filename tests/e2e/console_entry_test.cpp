@@ -1,11 +1,11 @@
 // TarnwickCL as built: banner, usage text, option and port errors, exit statuses.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "child_process.h"
 

@@ -195,12 +195,11 @@ TEST(HostileReplies, RandomReplyLinesStillGiveOneLinePerRow) {
   }
   // The firmware text is random, so the newest interface (all rows) applies; row O only for a
   // master, which a random role reply does not name.
-  EXPECT_THAT(labels, ::testing::ElementsAre("Firmware version: ", "Role: ",
-                                             "Bluetooth Address(Local): ", "Flow control: ",
-                                             "Bluetooth Address(Remote): ", "Echo: ",
-                                             "Discovery mode: ", "Stopbits: ", "Baudrate: ",
-                                             "Parity: ", "Local Device Name: ", "PIN: ",
-                                             "Result Codes: ", "Escape Mode: "));
+  EXPECT_THAT(labels, ::testing::ElementsAre(
+                          "Firmware version: ", "Role: ", "Bluetooth Address(Local): ",
+                          "Flow control: ", "Bluetooth Address(Remote): ", "Echo: ",
+                          "Discovery mode: ", "Stopbits: ", "Baudrate: ", "Parity: ",
+                          "Local Device Name: ", "PIN: ", "Result Codes: ", "Escape Mode: "));
   EXPECT_EQ(std::strlen(LinkState.reply), static_cast<std::size_t>(kReplyMax));
 }
 

@@ -64,10 +64,7 @@ class PulledOutTest : public ::testing::Test {
     EXPECT_LT(run.CpuSeconds(), 0.05 * run.ElapsedSeconds() + 0.2)
         << run.CpuSeconds() << " s CPU in " << run.ElapsedSeconds() << " s";
     EXPECT_EQ(ReadBytes(root_ / "docs" / "MultiPair.ini"), kOldFile);
-    termios after{};
-    ASSERT_EQ(tcgetattr(held_, &after), 0);
-    EXPECT_EQ(after.c_lflag, before_.c_lflag);
-    EXPECT_EQ(after.c_iflag, before_.c_iflag);
+    tarnwick::test::ExpectTerminalModesRestored(held_, before_);
   }
 
   fs::path root_;
@@ -79,8 +76,7 @@ class PulledOutTest : public ::testing::Test {
 TEST_F(PulledOutTest, StatusQueryEndsWithAFailureSoonAfterThePull) {
   PulledAdapters adapters({SimAdapterConfig{.role = SimRole::kMaster}}, "ATB?");
   ASSERT_TRUE(adapters.Ok());
-  TerminalRun run(terminal_, {ProgramPath("TarnwickCL"), "COM1", "status"},
-                  Environment(adapters));
+  TerminalRun run(terminal_, {ProgramPath("TarnwickCL"), "COM1", "status"}, Environment(adapters));
   const int status = run.Finish(60);
   EXPECT_TRUE(adapters.Pulled());
   EXPECT_EQ(status, 3) << run.Output();  // LINK_FAILED, 0x30000
@@ -95,10 +91,9 @@ TEST_F(PulledOutTest, MultipairingEndsAndLeavesTheOldFile) {
   // Pulled while the master is programmed, and while the slave is.
   for (const char* pullAfter : {"ATR0", "ATN=Slave01"}) {
     SCOPED_TRACE(pullAfter);
-    PulledAdapters adapters(
-        {SimAdapterConfig{.role = SimRole::kMaster, .address = "00126F00AA00"},
-         SimAdapterConfig{.address = "00126F00AA01"}},
-        pullAfter);
+    PulledAdapters adapters({SimAdapterConfig{.role = SimRole::kMaster, .address = "00126F00AA00"},
+                             SimAdapterConfig{.address = "00126F00AA01"}},
+                            pullAfter);
     ASSERT_TRUE(adapters.Ok());
     std::error_code ignored;
     fs::remove(root_ / "config" / "seralto" / "com1", ignored);
@@ -112,8 +107,8 @@ TEST_F(PulledOutTest, MultipairingEndsAndLeavesTheOldFile) {
       run.Type("\r");
       ASSERT_TRUE(run.WaitFor("Enter Adapter Name:", 30)) << run.Output();
       run.Type("Slave01\r");
-      for (const char* menu : {"Select Adapter Baudrate:", "Select Adapter Parity:",
-                               "Select Adapter Stopbit:"}) {
+      for (const char* menu :
+           {"Select Adapter Baudrate:", "Select Adapter Parity:", "Select Adapter Stopbit:"}) {
         ASSERT_TRUE(run.WaitFor(menu, 10)) << run.Output();
         run.Type("1");
       }

@@ -43,15 +43,7 @@ class TerminalFaultTest : public ::testing::Test {
   std::map<std::string, std::string> Environment() const {
     return {{"XDG_CONFIG_HOME", (root_ / "config").string()}};
   }
-  void ExpectTerminalRestored() {
-    termios after{};
-    ASSERT_EQ(tcgetattr(held_, &after), 0);
-    EXPECT_EQ(after.c_iflag, before_.c_iflag);
-    EXPECT_EQ(after.c_oflag, before_.c_oflag);
-    EXPECT_EQ(after.c_cflag, before_.c_cflag);
-    EXPECT_EQ(after.c_lflag, before_.c_lflag);
-    EXPECT_EQ(std::memcmp(after.c_cc, before_.c_cc, sizeof after.c_cc), 0);
-  }
+  void ExpectTerminalRestored() { tarnwick::test::ExpectTerminalModesRestored(held_, before_); }
 
   fs::path root_;
   PtyPair port_;

@@ -82,9 +82,9 @@ TEST_F(SimPtyTest, CommandSeesItsPrivateMappingAndItsStatusComesBack) {
 
 TEST_F(SimPtyTest, PlugFromASecondCommandWhileTheFirstRuns) {
   const std::string sim = ProgramPath("TarnwickSim");
-  const ChildResult r = Sim({"--adapter", "name=First", "--adapter", "name=Second,role=master",
-                             "COM1", "--", "/bin/sh", "-c",
-                             sim + " plug 2 && " + sim + " list COM1 && " + sim + " plug 3"});
+  const ChildResult r =
+      Sim({"--adapter", "name=First", "--adapter", "name=Second,role=master", "COM1", "--",
+           "/bin/sh", "-c", sim + " plug 2 && " + sim + " list COM1 && " + sim + " plug 3"});
   EXPECT_EQ(r.exitStatus, 1) << r.output;  // the last plug names no adapter
   EXPECT_NE(r.output.find("adapter 2 plugged in"), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("2 * 5A1A00000002 Second"), std::string::npos) << r.output;

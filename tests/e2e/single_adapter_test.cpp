@@ -73,12 +73,7 @@ class SingleAdapterTest : public ::testing::Test {
     argv.insert(argv.end(), args.begin(), args.end());
     return argv;
   }
-  void ExpectTerminalRestored() {
-    termios after{};
-    ASSERT_EQ(tcgetattr(held_, &after), 0);
-    EXPECT_EQ(after.c_lflag, before_.c_lflag);
-    EXPECT_EQ(after.c_iflag, before_.c_iflag);
-  }
+  void ExpectTerminalRestored() { tarnwick::test::ExpectTerminalModesRestored(held_, before_); }
 
   fs::path root_;
   PtyPair terminal_;

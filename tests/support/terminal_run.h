@@ -7,12 +7,15 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -122,5 +125,17 @@ class TerminalRun {
   std::string raw_;
   std::size_t cursor_ = 0;
 };
+
+// Expects the terminal held open as fd to have the settings it had before a run: a program
+// that switched it to single keys has put every mode and control character back.
+inline void ExpectTerminalModesRestored(int fd, const termios& before) {
+  termios after{};
+  ASSERT_EQ(tcgetattr(fd, &after), 0);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
+}
 
 }  // namespace tarnwick::test
