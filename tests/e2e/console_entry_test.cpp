@@ -8,6 +8,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -24,20 +25,16 @@ const std::string kUsageEnd = "      TarnwickCL -l38400  COM1 disconnect\n";
 class ConsoleEntryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-entry-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    config_ = pattern;
+    ASSERT_FALSE(config_.Path().empty());
     std::filesystem::create_directories(config_ / "seralto");
     options_.environment["XDG_CONFIG_HOME"] = config_.string();
   }
-  void TearDown() override { std::filesystem::remove_all(config_); }
-
   ChildResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), ProgramPath("TarnwickCL"));
     return RunChild(args, options_);
   }
 
-  std::filesystem::path config_;
+  tarnwick::test::TempFolder config_{"entry"};
   ChildOptions options_;
 };
 

@@ -18,6 +18,7 @@
 #include "multipairing.h"
 #include "status_codes.h"
 #include "status_query.h"
+#include "temp_folder.h"
 
 namespace tarnwick::test {
 namespace {
@@ -36,9 +37,7 @@ std::string ReadBytes(const fs::path& path) {
 class PulledOutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-pulled-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.Path().empty());
     fs::create_directories(root_ / "config" / "seralto");
     fs::create_directories(root_ / "docs");
     std::ofstream(root_ / "docs" / "MultiPair.ini", std::ios::binary) << kOldFile;
@@ -47,10 +46,6 @@ class PulledOutTest : public ::testing::Test {
     ASSERT_GE(held_, 0);
     ASSERT_EQ(tcgetattr(held_, &before_), 0);
   }
-  void TearDown() override {
-    if (!root_.empty()) fs::remove_all(root_);
-  }
-
   std::map<std::string, std::string> Environment(const PulledAdapters& adapters) {
     fs::create_symlink(adapters.SlavePath(), root_ / "config" / "seralto" / "com1");
     return {{"XDG_CONFIG_HOME", (root_ / "config").string()},
@@ -67,7 +62,7 @@ class PulledOutTest : public ::testing::Test {
     tarnwick::test::ExpectTerminalModesRestored(held_, before_);
   }
 
-  fs::path root_;
+  tarnwick::test::TempFolder root_{"pulled"};
   PtyPair terminal_;
   int held_ = -1;
   termios before_{};

@@ -10,6 +10,7 @@
 
 #include "child_process.h"
 #include "fault_harness.h"
+#include "temp_folder.h"
 
 namespace tarnwick::test {
 namespace {
@@ -24,9 +25,7 @@ using ::tarnwick::testing::RunChild;
 class TerminalFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-terminal-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.Path().empty());
     fs::create_directories(root_ / "config" / "seralto");
     ASSERT_TRUE(port_.Ok()) << port_.Error();
     ASSERT_GE(port_.HoldSlave(), 0);
@@ -36,16 +35,12 @@ class TerminalFaultTest : public ::testing::Test {
     ASSERT_GE(held_, 0);
     ASSERT_EQ(tcgetattr(held_, &before_), 0);
   }
-  void TearDown() override {
-    if (!root_.empty()) fs::remove_all(root_);
-  }
-
   std::map<std::string, std::string> Environment() const {
     return {{"XDG_CONFIG_HOME", (root_ / "config").string()}};
   }
   void ExpectTerminalRestored() { tarnwick::test::ExpectTerminalModesRestored(held_, before_); }
 
-  fs::path root_;
+  tarnwick::test::TempFolder root_{"terminal"};
   PtyPair port_;
   PtyPair terminal_;
   int held_ = -1;

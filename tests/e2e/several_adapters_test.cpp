@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -134,9 +135,7 @@ class Dialogue {
 class SeveralAdaptersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-several-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.Path().empty());
     for (const char* sub : {"home", "config", "run", "docs"}) {
       std::filesystem::create_directories(root_ / sub);
     }
@@ -147,8 +146,6 @@ class SeveralAdaptersTest : public ::testing::Test {
             {"XDG_DOCUMENTS_DIR", (root_ / "docs").string()}};
     if (!std::filesystem::exists(ProgramPath("TarnwickSim"))) GTEST_SKIP() << "no TarnwickSim";
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
-
   // TarnwickSim with the adapters, serving COM1, running command.
   std::vector<std::string> Simulate(const std::vector<std::string>& adapters,
                                     const std::vector<std::string>& command) {
@@ -176,7 +173,7 @@ class SeveralAdaptersTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  std::filesystem::path root_;
+  tarnwick::test::TempFolder root_{"several"};
   std::map<std::string, std::string> env_;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -25,9 +26,7 @@ namespace fs = std::filesystem;
 class SimPtyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-simpty-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.Path().empty());
     for (const char* sub : {"config", "tmp", "run"}) fs::create_directory(root_ / sub);
     chmod((root_ / "run").c_str(), 0700);
     options_.environment["XDG_CONFIG_HOME"] = (root_ / "config").string();
@@ -35,15 +34,13 @@ class SimPtyTest : public ::testing::Test {
     options_.environment["XDG_RUNTIME_DIR"] = (root_ / "run").string();
     options_.timeoutSeconds = 30;
   }
-  void TearDown() override { fs::remove_all(root_); }
-
   ChildResult Sim(std::vector<std::string> args) {
     args.insert(args.begin(), ProgramPath("TarnwickSim"));
     return RunChild(args, options_);
   }
   bool Empty(const char* sub) { return fs::is_empty(root_ / sub); }
 
-  fs::path root_;
+  tarnwick::test::TempFolder root_{"simpty"};
   ChildOptions options_;
 };
 

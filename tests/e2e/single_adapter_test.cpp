@@ -19,6 +19,7 @@
 
 #include "child_process.h"
 #include "pty_pair.h"
+#include "temp_folder.h"
 #include "terminal_run.h"
 
 namespace {
@@ -42,9 +43,7 @@ class SingleAdapterTest : public ::testing::Test {
 
   void SetUp() override {
     if (!fs::exists(ProgramPath("TarnwickSim"))) GTEST_SKIP() << "no TarnwickSim";
-    char pattern[] = "/tmp/tarnwick-single-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.Path().empty());
     for (const char* sub : {"config", "run", "tmp"}) fs::create_directories(root_ / sub);
     fs::permissions(root_ / "run", fs::perms::owner_all);
     ASSERT_TRUE(terminal_.Ok()) << terminal_.Error();
@@ -52,10 +51,6 @@ class SingleAdapterTest : public ::testing::Test {
     ASSERT_GE(held_, 0);
     ASSERT_EQ(tcgetattr(held_, &before_), 0);
   }
-  void TearDown() override {
-    if (!root_.empty()) fs::remove_all(root_);
-  }
-
   std::vector<std::string> Sim(const std::string& adapter,
                                const std::vector<std::string>& command) {
     std::vector<std::string> argv{ProgramPath("TarnwickSim")};
@@ -75,7 +70,7 @@ class SingleAdapterTest : public ::testing::Test {
   }
   void ExpectTerminalRestored() { tarnwick::test::ExpectTerminalModesRestored(held_, before_); }
 
-  fs::path root_;
+  tarnwick::test::TempFolder root_{"single"};
   PtyPair terminal_;
   int held_ = -1;
   termios before_{};

@@ -1,6 +1,8 @@
 // The files TarnwickSim makes: the user's seralto/comN link is only ever replaced when it is
 // TarnwickSim's own left-over, and removed only while it still points at the pseudo-terminal;
 // the control socket's client removes sockets nobody serves any more.
+#include "sim_mapping.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,7 +17,7 @@
 #include <string>
 
 #include "sim_control.h"
-#include "sim_mapping.h"
+#include "temp_folder.h"
 
 namespace tarnwick {
 namespace {
@@ -25,9 +27,7 @@ namespace fs = std::filesystem;
 class SimMappingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarnwick-simmap-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.Path().empty());
     fs::create_directories(root_ / "config" / "seralto");
     fs::create_directory(root_ / "run");
     chmod((root_ / "run").c_str(), 0700);
@@ -41,12 +41,11 @@ class SimMappingTest : public ::testing::Test {
     } else {
       unsetenv("XDG_CONFIG_HOME");
     }
-    fs::remove_all(root_);
   }
   std::string Run() const { return (root_ / "run").string(); }
   std::string Target() const { return fs::read_symlink(link_).string(); }
 
-  fs::path root_;
+  tarnwick::test::TempFolder root_{"simmap"};
   fs::path link_;
   std::optional<std::string> saved_;
 };
